@@ -1,0 +1,80 @@
+#pragma once
+/// SETTINGS: the base of every settings record that persists itself as one binary value.
+#include <cstdint>
+#include <cstring>
+#include <span>
+#include <vector>
+
+namespace zelvor {
+
+/// A record's stored form: exactly `size` bytes, little-endian, fields at fixed offsets.
+class ByteImage {
+public:
+    explicit ByteImage(std::size_t size) : bytes_(size, 0) {}
+    explicit ByteImage(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+
+    template <class T>
+    void Put(std::size_t offset, const T& value) {
+        static_assert(std::is_trivially_copyable_v<T>);
+        std::memcpy(bytes_.data() + offset, &value, sizeof(T));
+    }
+    template <class T>
+    T Get(std::size_t offset) const {
+        static_assert(std::is_trivially_copyable_v<T>);
+        T value;
+        std::memcpy(&value, bytes_.data() + offset, sizeof(T));
+        return value;
+    }
+    template <class T, std::size_t N>
+    void PutArray(std::size_t offset, const T (&values)[N]) {
+        for (std::size_t i = 0; i < N; ++i) Put(offset + i * sizeof(T), values[i]);
+    }
+    template <class T, std::size_t N>
+    void GetArray(std::size_t offset, T (&values)[N]) const {
+        for (std::size_t i = 0; i < N; ++i) values[i] = Get<T>(offset + i * sizeof(T));
+    }
+
+    std::size_t Size() const { return bytes_.size(); }
+    const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+};
+
+/// Base of the settings records. The stored image starts with the 32-bit layout of this base:
+/// a 4-byte slot, the 124-byte name, size, loaded and load-failed (140 bytes in all).
+class SETTINGS {
+public:
+    static constexpr std::size_t HEADER_SIZE = 140;
+
+    virtual ~SETTINGS() = default;
+    /// Stores the whole record under section `name`, entry "Settings". Returns 1 when written.
+    virtual int SaveSettings();
+    /// Loads once: fills the name, marks the record loaded, takes the stored value when its size fits.
+    /// Returns 1 when the stored value was taken, 0 when the defaults stay (or already loaded).
+    virtual int LoadSettings();
+
+    /// The record's stored form, `size` bytes.
+    ByteImage ToImage() const;
+    /// Takes a stored form; false (and nothing changed) when its length differs from `size`.
+    bool FromImage(const std::vector<std::uint8_t>& bytes);
+
+    char name[124] = {};
+    std::uint32_t size = HEADER_SIZE;
+    std::int32_t loaded = 0;
+    std::int32_t loadFailed = 0;
+
+protected:
+    SETTINGS() = default;
+    SETTINGS(const SETTINGS&) = default;
+    SETTINGS& operator=(const SETTINGS&) = default;
+
+    /// The section name: "class " followed by the class name, as the run-time type name gives it.
+    virtual const char* TypeName() const = 0;
+    /// Writes the derived fields at their offsets (from HEADER_SIZE on).
+    virtual void StoreFields(ByteImage& image) const = 0;
+    /// Reads the derived fields back from their offsets.
+    virtual void RestoreFields(const ByteImage& image) = 0;
+};
+
+}  // namespace zelvor
