@@ -1,11 +1,17 @@
 #pragma once
 /// SETTINGS: the base of every settings record that persists itself as one binary value.
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <span>
+#include <stdexcept>
+#include <type_traits>
 #include <vector>
 
 namespace zelvor {
+
+// Fields are copied in host byte order; the stored form is little-endian.
+static_assert(std::endian::native == std::endian::little, "settings images are stored little-endian");
 
 /// A record's stored form: exactly `size` bytes, little-endian, fields at fixed offsets.
 class ByteImage {
@@ -16,11 +22,13 @@ public:
     template <class T>
     void Put(std::size_t offset, const T& value) {
         static_assert(std::is_trivially_copyable_v<T>);
+        Check(offset, sizeof(T));
         std::memcpy(bytes_.data() + offset, &value, sizeof(T));
     }
     template <class T>
     T Get(std::size_t offset) const {
         static_assert(std::is_trivially_copyable_v<T>);
+        Check(offset, sizeof(T));
         T value;
         std::memcpy(&value, bytes_.data() + offset, sizeof(T));
         return value;
@@ -38,6 +46,11 @@ public:
     const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
 
 private:
+    void Check(std::size_t offset, std::size_t length) const {
+        if (offset > bytes_.size() || length > bytes_.size() - offset)
+            throw std::out_of_range("field outside the settings image");
+    }
+
     std::vector<std::uint8_t> bytes_;
 };
 

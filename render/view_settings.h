@@ -26,10 +26,12 @@ public:
     /// Defaults only: never loaded from nor saved to the settings store (headless tools, tests).
     struct Transient {};
     explicit C3DViewSettings(Transient);
-    /// Saves the record.
+    /// Saves the record (unless transient).
     ~C3DViewSettings() override;
-    /// Copies every field and the base's name, size and flags.
+    /// A snapshot of every field and the base's name, size and flags. The copy is transient: only the
+    /// record that loaded itself writes back to the settings store.
     C3DViewSettings(const C3DViewSettings& other);
+    /// Copies every field and the base's name, size and flags; each record keeps its own `persistent`.
     C3DViewSettings& operator=(const C3DViewSettings& other);
 
     /// Writes every default except the start values and those set by the constructor.
@@ -122,7 +124,7 @@ public:
     Vector isoColour[6];
     Vector homeEye;
 
-    /// False for a transient record.
+    /// False for a transient record: it never loads nor saves. Not part of the stored record.
     bool persistent = true;
 
 protected:
@@ -130,5 +132,9 @@ protected:
     void StoreFields(ByteImage& image) const override;
     void RestoreFields(const ByteImage& image) override;
 };
+
+/// Writes the values that every start of the view begins with (light colours, light model), whatever was
+/// stored. Returns 0 for a null record, else 1.
+int InitSettings(C3DViewSettings* settings);
 
 }  // namespace zelvor
