@@ -47,6 +47,8 @@ public:
 struct VoxelGrid {
     int nx = 0, ny = 0, nz = 0;
     std::vector<float> values;
+    /// Range of all values and of the six planes 3 voxels inside the faces; both include 0.
+    double min = 0.0, max = 0.0, shellMin = 0.0, shellMax = 0.0;
     bool Empty() const { return values.empty(); }
     float& At(int i, int j, int k) { return values[(static_cast<std::size_t>(i) * ny + j) * nz + k]; }
     float At(int i, int j, int k) const { return values[(static_cast<std::size_t>(i) * ny + j) * nz + k]; }
@@ -66,6 +68,7 @@ struct Frame {
     double maxCellWidth = 50.0;
     double invMaxCellWidth = 1.0 / 50.0;
     bool bondsDone = false;
+    bool cellGiven = false;                 ///< the file gave this frame's cell (else the reader made one)
     int displayedBonds = 0;                 ///< bonds drawn by the view for this frame
     Vector gridStep[3];                     ///< cube frames: the three axis step vectors (Ångström)
     VoxelGrid voxels;                       ///< cube frames only
@@ -91,6 +94,8 @@ public:
     /// n >= 0 and at least one frame: the current frame becomes n modulo the frame count.
     void SetFrameNr(int n);
     int GetFrameCount() const { return frameCount_.load(); }
+    /// Publishes frames 0..n-1 (clamped to 0..MAX_FRAMES) as complete: for code that fills frames directly.
+    void SetFrameCount(int n);
     Frame& GetFrame(int f) { return frames_[f]; }
     const Frame& GetFrame(int f) const { return frames_[f]; }
     /// Returns the new-frame flag and clears it.

@@ -1,1 +1,173 @@
-// placeholder
+#include "tools/info_command.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <mutex>
+#include <nlohmann/json.hpp>
+
+#include "app/shared_message.h"
+#include "doc/dravik_doc.h"
+#include "doc/elements.h"
+#include "platform/app_message.h"
+#include "render/view_settings.h"
+
+namespace zelvor {
+
+using Json = nlohmann::ordered_json;
+
+bool ParseInfoArguments(const std::vector<std::string>& args, InfoOptions& options, std::string& error) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--all-frames") {
+            options.allFrames = true;
+        } else if (a == "--no-bonds") {
+            options.bonds = false;
+        } else if (a == "--demo") {
+            options.demo = true;
+        } else if (a == "--elements") {
+            if (i + 1 == args.size()) {
+                error = "--elements needs a path";
+                return false;
+            }
+            options.elementsPath = args[++i];
+        } else if (a.size() > 1 && a[0] == '-') {
+            error = "unknown option '" + a + "'";
+            return false;
+        } else if (options.file.empty()) {
+            options.file = a;
+        } else {
+            error = "only one FILE can be given";
+            return false;
+        }
+    }
+    if (options.file.empty() != options.demo) {
+        error = options.demo ? "--demo takes no FILE" : "no FILE given";
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+Json VectorJson(const Vector& v) { return Json::array({v.x, v.y, v.z}); }
+
+/// Bonded pairs, each counted once, that the drawing code would show with the given length limit.
+int CountDrawnBonds(const Frame& frame, double maxBondLength) {
+    int pairs = 0;
+    for (int i = 1; i <= frame.atomCount; ++i) {
+        const Atom& a = frame.atoms[i];
+        for (int k = 0; k < a.bondCount; ++k) {
+            const Atom* b = a.bonds[k];
+            // A pair normally appears from both ends; count it from the lower atom, or from the higher one
+            // when the lower atom's list was full and does not hold it.
+            bool countHere = b > &a;
+            if (!countHere) {
+                countHere = true;
+                for (int m = 0; m < b->bondCount; ++m)
+                    if (b->bonds[m] == &a) countHere = false;
+            }
+            if (countHere && BondWithinLength(a.position, b->position, maxBondLength)) ++pairs;
+        }
+    }
+    return pairs;
+}
+
+Json FrameJson(const CDravikDoc& doc, int f, const C3DViewSettings* settings) {
+    const Frame& frame = doc.GetFrame(f);
+    Json j;
+    j["index"] = f;
+    j["atoms"] = frame.atomCount;
+    j["comment"] = frame.comment ? frame.comment : "";
+    j["cell"] = Json::array({VectorJson(frame.cellA), VectorJson(frame.cellB), VectorJson(frame.cellC)});
+    j["cell_given"] = frame.cellGiven;
+    j["max_cell_width"] = frame.maxCellWidth;
+    std::map<std::string, int> elements;
+    for (int i = 1; i <= frame.atomCount; ++i) {
+        const AtomData* e = frame.atoms[i].element;
+        ++elements[e ? e->symbol : "?"];
+    }
+    j["elements"] = elements;
+    if (settings) j["bonds"] = CountDrawnBonds(frame, settings->maxBondLength);
+    if (!frame.voxels.Empty()) {
+        j["grid"] = Json::array({frame.voxels.nx, frame.voxels.ny, frame.voxels.nz});
+        j["voxel_min"] = frame.voxels.min;
+        j["voxel_max"] = frame.voxels.max;
+        j["voxel_shell_min"] = frame.voxels.shellMin;
+        j["voxel_shell_max"] = frame.voxels.shellMax;
+    }
+    return j;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+int RunInfoCommand(const InfoOptions& options) {
+    if (!options.demo && !FileExists(options.file)) {
+        std::fprintf(stderr, "zelvor-tool: %s: no such file\n", options.file.c_str());
+        return 1;
+    }
+    const DocTemplate docTemplate = options.demo ? TEMPLATE_XYZ : TemplateForPath(options.file);
+    if (docTemplate == TEMPLATE_NONE) {
+        std::fprintf(stderr, "zelvor-tool: %s: not an XYZ (.xyz), PDB (.pdb, .ent) or cube (.cube) file\n",
+                     options.file.c_str());
+        return 1;
+    }
+
+    CElements elements = options.elementsPath.empty() ? CElements() : CElements(options.elementsPath);
+
+    // The loader reports to the main window; here the messages are collected as they are posted.
+    std::mutex mutex;
+    std::vector<std::string> messages;
+    HeadlessMessageSink sink([&](const AppMessage& m) {
+        if (m.code == MSG_SHOW_MESSAGE) {
+            std::lock_guard lock(mutex);
+            messages.push_back(GetSharedMessage());
+        }
+    });
+    SetMainWindowTarget(&sink);
+
+    C3DViewSettings settings{C3DViewSettings::Transient{}};
+    settings.showBonds = 1;
+    CDravikDoc doc;
+    if (options.bonds) doc.AttachViewSettings(&settings);
+    doc.SetDocTemplate(docTemplate);
+    doc.OnOpenDocument(options.demo ? "" : options.file.c_str());
+    doc.WaitForLoader();
+    if (sink.Count(MSG_FIRST_FRAME_READ) > 0) doc.FirstFrameWasRead();
+
+    const int frameCount = doc.GetFrameCount();
+    Json out;
+    out["file"] = options.demo ? "" : options.file;
+    out["format"] = GetTemplateInfo(docTemplate).formatName;
+    out["load_result"] = doc.GetLoadResult();
+    out["frame_count"] = frameCount;
+    {
+        std::lock_guard lock(mutex);
+        out["messages"] = messages;
+    }
+    Json frames = Json::array();
+    const C3DViewSettings* bondSettings = options.bonds ? &settings : nullptr;
+    if (options.allFrames) {
+        for (int f = 0; f < frameCount; ++f) frames.push_back(FrameJson(doc, f, bondSettings));
+    } else if (frameCount > 0) {
+        frames.push_back(FrameJson(doc, 0, bondSettings));
+        if (frameCount > 1) frames.push_back(FrameJson(doc, frameCount - 1, bondSettings));
+    }
+    out["frames"] = std::move(frames);
+    // Comments of broken files may hold invalid UTF-8: replace it rather than fail.
+    std::cout << out.dump(2, ' ', false, Json::error_handler_t::replace) << std::endl;
+
+    const int result = doc.GetLoadResult();
+    doc.AdviseGracefullExit();
+    SetMainWindowTarget(nullptr);
+    return result == 1 ? 0 : 1;
+}
+
+}  // namespace zelvor

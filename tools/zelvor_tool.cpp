@@ -1,1 +1,33 @@
-int main() { return 0; }
+// zelvor-tool: the headless companion of the screensaver.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/info_command.h"
+
+namespace {
+
+const char* const USAGE =
+    "usage: zelvor-tool info FILE [--elements PATH] [--all-frames] [--no-bonds]\n"
+    "       zelvor-tool info --demo [--elements PATH] [--no-bonds]\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        std::fputs(USAGE, args.empty() ? stderr : stdout);
+        return args.empty() ? 2 : 0;
+    }
+    if (args[0] == "info") {
+        zelvor::InfoOptions options;
+        std::string error;
+        if (!zelvor::ParseInfoArguments({args.begin() + 1, args.end()}, options, error)) {
+            std::fprintf(stderr, "zelvor-tool: %s\n%s", error.c_str(), USAGE);
+            return 2;
+        }
+        return zelvor::RunInfoCommand(options);
+    }
+    std::fprintf(stderr, "zelvor-tool: unknown command '%s'\n%s", args[0].c_str(), USAGE);
+    return 2;
+}

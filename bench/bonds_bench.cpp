@@ -1,0 +1,125 @@
+// Bond detection time against atom count: prints each figure next to its target.
+// Frames are generated in memory: atoms at the density of liquids and organic solids (0.1 per cubic
+// angstrom), hydrogen, carbon and oxygen with their van der Waals radii, plus the awkward geometries a
+// file can throw at the grid.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "doc/dravik_doc.h"
+#include "render/view_settings.h"
+
+namespace {
+
+using namespace zelvor;
+
+struct Placed {
+    int element;  // index into the element table
+    Vector position;
+};
+
+void SetUpElements() {
+    ResetElementTable();
+    auto set = [](int index, const char* symbol, float vdw) {
+        AtomData& e = ElementTable()[index];
+        std::snprintf(e.symbol, sizeof e.symbol, "%s", symbol);
+        e.atomicNumber = index + 1;
+        e.vdWRadius = vdw;
+    };
+    set(0, "H", 1.20f);
+    set(5, "C", 1.70f);
+    set(7, "O", 1.52f);
+}
+
+std::vector<Placed> Liquid(int n, unsigned seed) {
+    const double edge = std::cbrt(n / 0.1);
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> coordinate(-edge / 2, edge / 2);
+    const int elements[] = {0, 5, 0, 7};
+    std::vector<Placed> atoms(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        atoms[i] = {elements[i % 4], Vector(coordinate(random), coordinate(random), coordinate(random))};
+    return atoms;
+}
+
+/// Seconds for one EstablishBonds over a single frame of these atoms (best of runs).
+double TimeBonds(const std::vector<Placed>& atoms, int runs, int* bondsOut = nullptr) {
+    C3DViewSettings settings{C3DViewSettings::Transient{}};
+    settings.showBonds = 1;
+    double best = 1e30;
+    for (int r = 0; r < runs; ++r) {
+        auto doc = std::make_unique<CDravikDoc>();
+        doc->AttachViewSettings(&settings);
+        Frame& frame = doc->GetFrame(0);
+        frame.atoms = std::make_unique<Atom[]>(atoms.size() + 1);
+        frame.atomCount = static_cast<int>(atoms.size());
+        for (std::size_t i = 0; i < atoms.size(); ++i) {
+            frame.atoms[i + 1].position = atoms[i].position;
+            frame.atoms[i + 1].element = &ElementTable()[atoms[i].element];
+        }
+        doc->SetFrameCount(1);
+        const auto start = std::chrono::steady_clock::now();
+        doc->EstablishBonds();
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        best = std::min(best, seconds);
+        if (bondsOut) {
+            int bonds = 0;
+            for (int i = 1; i <= frame.atomCount; ++i) bonds += frame.atoms[i].bondCount;
+            *bondsOut = bonds;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+int main() {
+    SetUpElements();
+    std::printf("Bond detection, single thread, best of 5 (liquid density 0.1 atoms/A^3, H/C/O)\n");
+    std::printf("%10s %12s %12s %14s   %s\n", "atoms", "time (s)", "ns/atom", "partners/atom", "target");
+    for (int n : {10000, 50000, 100000, 200000}) {
+        int bonds = 0;
+        const double seconds = TimeBonds(Liquid(n, 11), 5, &bonds);
+        const char* target = n == 200000 ? (seconds <= 0.2 ? "<= 0.2 s  met" : "<= 0.2 s  MISSED") : "linear in atoms";
+        std::printf("%10d %12.4f %12.1f %14.2f   %s\n", n, seconds, seconds / n * 1e9, double(bonds) / n, target);
+    }
+
+    std::printf("\nAwkward frames (no target: bounded time and memory)\n");
+    struct Case {
+        const char* name;
+        std::function<std::vector<Placed>()> make;
+    };
+    const Case cases[] = {
+        {"3000 C in a 0.8 A cube",
+         [] {
+             std::mt19937 random(5);
+             std::uniform_real_distribution<double> u(0.0, 0.8);
+             std::vector<Placed> atoms(3000);
+             for (auto& a : atoms) a = {5, Vector(u(random), u(random), u(random))};
+             return atoms;
+         }},
+        {"200 C at one point",
+         [] {
+             return std::vector<Placed>(200, Placed{5, Vector()});
+         }},
+        {"100k liquid + 1 atom 1e7 A away",
+         [] {
+             auto atoms = Liquid(100000, 3);
+             atoms.push_back({5, Vector(1e7, 0, 0)});
+             return atoms;
+         }},
+        {"100k atoms on a 1e6 A line",
+         [] {
+             std::vector<Placed> atoms(100000);
+             for (int i = 0; i < 100000; ++i) atoms[i] = {5, Vector(10.0 * i, 0, 0)};
+             return atoms;
+         }},
+    };
+    for (const Case& c : cases) std::printf("%-34s %10.4f s\n", c.name, TimeBonds(c.make(), 3));
+    return 0;
+}
