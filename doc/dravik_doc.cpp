@@ -71,15 +71,7 @@ void CDravikDoc::FreeFrames() {
     std::lock_guard lock(AtomLock());
     frameCount_.store(0);
     for (int f = 0; f < MAX_FRAMES; ++f) {
-        Frame& frame = frames_[f];
-        frame.atoms.reset();
-        frame.atomCount = 0;
-        frame.commentBuffer.reset();
-        frame.comment = "";
-        frame.voxels = VoxelGrid{};
-        // The bonds of freed atoms are gone with them: the next atoms of this slot need bonding again.
-        frame.bondsDone = false;
-        frame.displayedBonds = 0;
+        frames_[f].Clear();
     }
     bondedFrameCount_ = 0;
 }

@@ -72,6 +72,17 @@ struct Frame {
     int displayedBonds = 0;                 ///< bonds drawn by the view for this frame
     Vector gridStep[3];                     ///< cube frames: the three axis step vectors (Ångström)
     VoxelGrid voxels;                       ///< cube frames only
+
+    /// Frees the frame's atoms, comment and voxels; its atoms will need bonding again.
+    void Clear() {
+        atoms.reset();
+        atomCount = 0;
+        commentBuffer.reset();
+        comment = "";
+        voxels = VoxelGrid{};
+        bondsDone = false;
+        displayedBonds = 0;
+    }
 };
 
 /// Defaults of the correlation-function window, set when the first frame arrives.

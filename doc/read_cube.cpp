@@ -241,12 +241,12 @@ int CDravikDoc::ReadGaussianCubeFile(const char* path) {
 
         // One frame per orbital, all with the same atoms; the values of the orbitals are interleaved.
         const auto clearDataSet = [&]() {
-            for (int o = 0; o < kept; ++o) reader::ClearFrame(frames_[f + o]);
+            for (int o = 0; o < kept; ++o) frames_[f + o].Clear();
         };
         std::vector<float*> grids(static_cast<std::size_t>(kept));
         for (int o = 0; o < kept; ++o) {
             Frame& frame = frames_[f + o];
-            reader::ClearFrame(frame);
+            frame.Clear();
             frame.atoms.reset(new Atom[static_cast<std::size_t>(atomCount) + 1]);
             std::copy(atoms.get(), atoms.get() + atomCount + 1, frame.atoms.get());
             frame.atomCount = atomCount;

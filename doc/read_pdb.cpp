@@ -188,7 +188,7 @@ int CDravikDoc::ReadPDBFile(const char* path) {
     const auto finishFrame = [&]() {
         Frame& frame = frames_[frameIndex];
         if (atomsRead == 0) {
-            reader::ClearFrame(frame);
+            frame.Clear();
             return frameIndex;
         }
         frame.atomCount = atomsRead;
@@ -231,7 +231,7 @@ int CDravikDoc::ReadPDBFile(const char* path) {
             const auto expected = static_cast<std::uint64_t>(std::max(previousAtoms, kInitialModelRoom));
             room = static_cast<int>(std::min({static_cast<std::uint64_t>(n), fits, expected}));
             Frame& frame = frames_[++frameIndex];
-            reader::ClearFrame(frame);
+            frame.Clear();
             frame.atoms.reset(new Atom[static_cast<std::size_t>(room) + 1]);
             frame.atomCount = 0;  // set when the frame is finished, to the atoms actually read
             frame.comment = title;
@@ -243,11 +243,11 @@ int CDravikDoc::ReadPDBFile(const char* path) {
             if (line.size() < 30) {
                 // Columns 7-30 are missing: a frame cut before its first atom is dropped quietly.
                 if (atomsRead == 0 && frameIndex > 0) {
-                    reader::ClearFrame(frames_[frameIndex]);
+                    frames_[frameIndex].Clear();
                     percentLoaded_.store(100);
                     return 1;
                 }
-                reader::ClearFrame(frames_[frameIndex]);
+                frames_[frameIndex].Clear();
                 percentLoaded_.store(0);
                 AdviseMainWndLoadStatus(0, 0, nullptr);
                 PostToMainWindow(MSG_FIRST_FRAME_READ);
@@ -269,7 +269,7 @@ int CDravikDoc::ReadPDBFile(const char* path) {
         reader::ReportProgress(percentLoaded_, lastShown, in);
     }
     if (in.Bad() || frameIndex < 0) {
-        if (frameIndex >= 0) reader::ClearFrame(frames_[frameIndex]);
+        if (frameIndex >= 0) frames_[frameIndex].Clear();
         IsFileReadingOK(StreamState{true, true, false}, path, lineNumber, std::max(frameIndex, 0));
         return 0;
     }

@@ -127,13 +127,13 @@ int CDravikDoc::ReadXYZCoordinates(const char* path) {
         }
 
         Frame& frame = frames_[f];
-        reader::ClearFrame(frame);
+        frame.Clear();
         frame.cellA = frame.cellB = frame.cellC = Vector();
         frame.commentBuffer = std::make_unique<char[]>(COMMENT_SIZE);
         reader::CopyCut(frame.commentBuffer.get(), COMMENT_SIZE, comment);
         frame.comment = frame.commentBuffer.get();
         if (ParseCommentCell(frame.comment, frame) == CellOnComment::Rubbish) {
-            reader::ClearFrame(frame);
+            frame.Clear();
             ReportLoadFailure(reader::Format(reader::kCellRubbish, f));
             return 0;
         }
@@ -151,7 +151,7 @@ int CDravikDoc::ReadXYZCoordinates(const char* path) {
             Atom& atom = fits ? frame.atoms[i] : scratch;
             std::string_view line, label;
             if (!in.ReadLine(line) || !ParseAtomLine(line, label, atom.position)) {
-                reader::ClearFrame(frame);
+                frame.Clear();
                 IsFileReadingOK(StreamState{true, in.Bad(), false}, shownPath.c_str(), i, f);
                 return 0;
             }
@@ -159,7 +159,7 @@ int CDravikDoc::ReadXYZCoordinates(const char* path) {
             sum = sum + atom.position;
         }
         if (!fits) {  // only when the file grew while it was read
-            reader::ClearFrame(frame);
+            frame.Clear();
             IsFileReadingOK(StreamState{true, in.Bad(), false}, shownPath.c_str(), n, f);
             return 0;
         }

@@ -96,14 +96,5 @@ inline std::string_view TrimLeft(std::string_view text) {
     return text.substr(i);
 }
 
-/// Gives a frame slot back its empty state (a frame that failed half-way is not kept).
-inline void ClearFrame(Frame& frame) {
-    frame.atoms.reset();
-    frame.atomCount = 0;
-    frame.commentBuffer.reset();
-    frame.comment = "";
-    frame.voxels = VoxelGrid{};
-    frame.bondsDone = false;
-}
 
 }  // namespace zelvor::reader
