@@ -113,6 +113,12 @@ int RunInfoCommand(const InfoOptions& options) {
         std::fprintf(stderr, "zelvor-tool: %s: no such file\n", options.file.c_str());
         return 1;
     }
+    // The program writes a fresh element table where it finds none; a tool asked for a given table should
+    // not create one behind a mistyped path.
+    if (!options.elementsPath.empty() && !FileExists(options.elementsPath)) {
+        std::fprintf(stderr, "zelvor-tool: %s: no such element table\n", options.elementsPath.c_str());
+        return 2;
+    }
     const DocTemplate docTemplate = options.demo ? TEMPLATE_XYZ : TemplateForPath(options.file);
     if (docTemplate == TEMPLATE_NONE) {
         std::fprintf(stderr, "zelvor-tool: %s: not an XYZ (.xyz), PDB (.pdb, .ent) or cube (.cube) file\n",

@@ -95,10 +95,22 @@ TEST(InfoTool, FailedLoadExitsWithOneAndReportsTheMessage) {
     EXPECT_EQ(j["messages"][0], "Cell dimension in the 0. frame\nin the coordinate file is rubbish!");
 }
 
+TEST(InfoTool, GivenElementTableDecidesTheElements) {
+    QTemporaryDir dir;
+    const std::string table = zelvor::test::WriteFile(
+        dir, "carbon-only.dat", "header\nC \t 6 \t 144 \t 144 \t 144 \t 1.7 \t 0.76 \t 6.646 \t 0\n");
+    const ToolResult r = RunTool("--elements '" + table + "' " + Data("xcrysden-anim.xyz"));
+    ASSERT_EQ(r.status, 0);
+    const json j = json::parse(r.out);
+    EXPECT_EQ(j["frames"][0]["elements"]["C"], 6);
+    EXPECT_EQ(j["frames"][0]["elements"]["Zx"], 6);  // hydrogen is not in this table
+}
+
 TEST(InfoTool, MissingFileAndBadArgumentsFail) {
     EXPECT_EQ(RunTool("/nonexistent/file.xyz").status, 1);
     EXPECT_EQ(RunTool(Data("xcrysden-anim.xyz") + " --bogus").status, 2);
     EXPECT_EQ(RunTool("").status, 2);
+    EXPECT_EQ(RunTool("--elements /nonexistent/Elements.dat " + Data("xcrysden-anim.xyz")).status, 2);
 }
 
 }  // namespace
