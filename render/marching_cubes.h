@@ -1,0 +1,55 @@
+#pragma once
+/// CMarchingCubes: turns the document's scalar field into ready-to-draw triangle arrays, per frame and level.
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "doc/vector.h"
+
+namespace zelvor {
+
+class CDravikDoc;
+class C3DViewSettings;
+
+inline constexpr int ISO_LEVELS = 6;
+
+/// The arrays of one iso-level of one frame: `count` vertices, tightly packed for glDrawArrays.
+struct SurfaceArrays {
+    int count = 0;
+    std::vector<float> vertices;  ///< 3 floats per vertex
+    std::vector<float> normals;   ///< 3 floats per vertex
+    std::vector<float> colours;   ///< 4 floats per vertex (r, g, b, alpha)
+    double appliedAlpha = -1.0;   ///< opaqueness last written into the colours by the drawing code
+    bool Empty() const { return count == 0; }
+};
+
+class CMarchingCubes {
+public:
+    CMarchingCubes();
+    ~CMarchingCubes();
+
+    /// Once only: remembers the document, the view's settings and the stop flag, picks the field function.
+    void Initialise(CDravikDoc* doc, C3DViewSettings* settings, std::atomic<bool>* stopFlag);
+    bool IsInitialised() const;
+    /// Builds the surfaces of one frame (worker thread); false when there is nothing to build.
+    bool CreateIsoSurface(int frame);
+    /// Automatic iso-levels for volumetric data from the document's voxel statistics.
+    void SetCubeDefaultIsolevels();
+    void CopyTriangles2VertexArray(int frame);
+    void ClearThisVertexArray(int frame, int level);
+    void ClearVertexArrays();
+    void Release();
+
+    /// Held while the arrays are drawn or replaced.
+    std::recursive_mutex& SurfaceArrayLock() { return arrayLock_; }
+    /// The arrays of a frame and level (call under SurfaceArrayLock()).
+    SurfaceArrays& Arrays(int frame, int level);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    std::recursive_mutex arrayLock_;
+};
+
+}  // namespace zelvor
