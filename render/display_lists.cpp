@@ -1,1 +1,272 @@
-// placeholder
+// Element sphere lists, bond tube lists and the scene list of the view.
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cmath>
+#include <cstdio>
+#include <mutex>
+#include <tuple>
+
+#include "doc/locks.h"
+#include "render/dravik_gl_view.h"
+#include "render/tessellation.h"
+
+namespace zelvor {
+
+namespace {
+
+/// A quadric that is deleted when the compile leaves.
+struct Quadric {
+    GLUquadric* q = gluNewQuadric();
+    ~Quadric() {
+        if (q) gluDeleteQuadric(q);
+    }
+};
+
+}  // namespace
+
+std::string CDravikGLView::GetLengthPairLabels(double length, const Atom& first, const Atom& second) {
+    char key[64];
+    const char* a = first.element ? first.element->symbol : "";
+    const char* b = second.element ? second.element->symbol : "";
+    std::snprintf(key, sizeof key, "%s%s%d", a, b, static_cast<int>(length * 20.0));
+    return key;
+}
+
+void CDravikGLView::DrawLine(const Vector& from, const Vector& to) {
+    glBegin(GL_LINES);
+    glVertex3d(from.x, from.y, from.z);
+    glVertex3d(to.x, to.y, to.z);
+    glEnd();
+}
+
+void CDravikGLView::ClipFeatureWithEnabledPlanes(const std::int32_t switches[6]) {
+    for (int i = 0; i < 6; ++i) {
+        if (switches[i] == 1 && settings_->useClipPlanes == 1)
+            glEnable(GL_CLIP_PLANE0 + i);
+        else
+            glDisable(GL_CLIP_PLANE0 + i);
+    }
+}
+
+void CDravikGLView::DisableClipPlanes() {
+    for (int i = 0; i < 6; ++i) glDisable(GL_CLIP_PLANE0 + i);
+}
+
+void CDravikGLView::CompileAtomDisplayList() {
+    const C3DViewSettings& s = *settings_;
+    const int quality = GetRenderQuality();
+    if (s.atomScale == lastAtomScale_ && quality == lastRenderQuality_) return;
+    std::unique_lock lock(AtomLock(), std::try_to_lock);
+    if (!lock.owns_lock()) return;
+
+    lastAtomScale_ = s.atomScale;
+    lastRenderQuality_ = quality;
+    const TessellationCounts counts = CountsForQuality(quality);
+    Quadric quadric;
+    if (!quadric.q) return;
+    SetSphereQuadricStyle(quadric.q);
+    for (AtomData& element : ElementTable()) {
+        // Names left in the shared table by a view of another context mean nothing in this one.
+        if (element.displayList == 0 || !ownsElementLists_) element.displayList = glGenLists(1);
+        glNewList(element.displayList, GL_COMPILE);
+        DrawAtomSphere(quadric.q, element, s.atomScale, counts, false);
+        glEndList();
+        if (element.selectedDisplayList == 0 || !ownsElementLists_) element.selectedDisplayList = glGenLists(1);
+        glNewList(element.selectedDisplayList, GL_COMPILE);
+        DrawAtomSphere(quadric.q, element, s.atomScale, counts, true);
+        glEndList();
+    }
+    ownsElementLists_ = true;
+    ++counts_.atomLists;
+}
+
+void CDravikGLView::ReleaseElementLists() {
+    if (!ownsElementLists_) return;
+    std::lock_guard lock(AtomLock());
+    for (AtomData& element : ElementTable()) {
+        if (element.displayList != 0) glDeleteLists(element.displayList, 1);
+        if (element.selectedDisplayList != 0) glDeleteLists(element.selectedDisplayList, 1);
+        element.displayList = element.selectedDisplayList = 0;
+    }
+    ownsElementLists_ = false;
+}
+
+void CDravikGLView::CompileBondDisplayList() {
+    if (!HasFrameToShow() || !HasAtoms() || settings_->showBonds == 0) return;
+    const C3DViewSettings& s = *settings_;
+    const TessellationCounts counts = CountsForQuality(GetRenderQuality());
+    if (s.bondSize == lastBondSize_ && s.maxBondLength == lastMaxBondLength_ &&
+        counts.tubeSlices == lastTubeSlices_ && counts.tubeStacks == lastTubeStacks_)
+        return;
+    std::unique_lock lock(AtomLock(), std::try_to_lock);
+    if (!lock.owns_lock()) return;
+
+    Frame& frame = doc_->GetFrame(doc_->GetFrameNr());
+    if (!frame.bondsDone) doc_->EstablishBonds();
+    lastBondSize_ = s.bondSize;
+    lastMaxBondLength_ = s.maxBondLength;
+    lastTubeSlices_ = counts.tubeSlices;
+    lastTubeStacks_ = counts.tubeStacks;
+    Quadric tube, cap;
+    if (!tube.q || !cap.q) return;
+    gluQuadricOrientation(cap.q, GLU_INSIDE);
+    frame.displayedBonds = 0;
+
+    // Bonds sharing a key share a list, defined by the last of them met; compiling each key once with that
+    // bond gives the same lists without tessellating every bond.
+    std::map<std::string, std::tuple<const AtomData*, const AtomData*, double>> lastOfKey;
+    for (int i = 1; i <= frame.atomCount; ++i) {
+        const Atom& a = frame.atoms[i];
+        for (int k = 0; k < a.bondCount; ++k) {
+            const Atom& b = *a.bonds[k];
+            if (!BondWithinLength(a.position, b.position, s.maxBondLength)) continue;
+            ++frame.displayedBonds;
+            const Vector d = b.position - a.position;
+            const double length = std::sqrt(d * d);
+            lastOfKey[GetLengthPairLabels(length, a, b)] = {a.element, b.element, length};
+        }
+    }
+    for (const auto& [key, bond] : lastOfKey) {
+        const auto& [ea, eb, length] = bond;
+        if (!ea || !eb) continue;
+        BondDisplayList& list = bondLists_[key];
+        if (list.name == 0) list.name = glGenLists(1);
+        glNewList(list.name, GL_COMPILE);
+        DrawBondTube(tube.q, cap.q, *ea, *eb, length, s.bondSize, counts);
+        glEndList();
+    }
+    ++counts_.bondLists;
+}
+
+void CDravikGLView::CompileDisplayList(int onlyIfChanged) {
+    if (!HasFrameToShow() || !HasAtoms()) return;
+    C3DViewSettings& s = *settings_;
+    const int frameNr = doc_->GetFrameNr();
+    // Both flags are read (and the new-frame flag cleared) only when the cheaper tests leave it open.
+    if (onlyIfChanged != 0 && frameNr == lastSceneFrame_ && s.sceneChanged == 0 && !doc_->IsNewDoc() &&
+        !doc_->IsNewFrame())
+        return;
+    if (!EnsureContext()) return;
+    std::unique_lock lock(AtomLock(), std::try_to_lock);
+    if (!lock.owns_lock()) return;
+
+    const Frame& frame = doc_->GetFrame(frameNr);
+    lastSceneFrame_ = frameNr;
+    s.sceneChanged = 0;
+    if (sceneList_ != 0) glDeleteLists(sceneList_, 1);
+    sceneList_ = glGenLists(1);
+    glNewList(sceneList_, GL_COMPILE);
+
+    // Light: part of the list, so that a light fixed to the lab ignores the camera.
+    glPushMatrix();
+    float light[4] = {static_cast<float>(s.lightPosition[0]), static_cast<float>(s.lightPosition[1]),
+                      static_cast<float>(s.lightPosition[2]), static_cast<float>(s.lightPosition[3])};
+    if (s.fixLightToLab) {
+        glLoadIdentity();
+        if (light[3] != 0.0f) {
+            light[0] -= static_cast<float>(s.eye.x);
+            light[1] -= static_cast<float>(s.eye.y);
+            light[2] -= static_cast<float>(s.eye.z);
+        }
+    }
+    glLightfv(GL_LIGHT0, GL_POSITION, light);
+    glPopMatrix();
+
+    if (s.showCellBox == 1) {
+        glPushAttrib(GL_LINE_BIT | GL_LIGHTING_BIT);
+        glColor4d(1.0, 1.0, 1.0, 1.0);
+        glLineWidth(1.0f);
+        glDisable(GL_LIGHTING);
+        const auto& c = frame.cellCorners;
+        static constexpr int EDGES[12][2] = {{0, 1}, {0, 6}, {0, 3}, {1, 2}, {1, 4}, {2, 6},
+                                             {2, 5}, {3, 4}, {3, 7}, {4, 5}, {5, 7}, {6, 7}};
+        for (const auto& e : EDGES) DrawLine(c[e[0]], c[e[1]]);
+        glEnable(GL_NORMALIZE);
+        glPopAttrib();
+    }
+
+    glLineWidth(1.0f);
+    ClipFeatureWithEnabledPlanes(s.clipBonds);
+    const bool bonds = s.showBonds == 1 && frame.bondsDone;
+    if (bonds && s.bondsAsTubes == 1) {
+        for (int i = 1; i <= frame.atomCount; ++i) {
+            const Atom& a = frame.atoms[i];
+            for (int k = 0; k < a.bondCount; ++k) {
+                const Atom& b = *a.bonds[k];
+                if (!BondWithinLength(a.position, b.position, s.maxBondLength)) continue;
+                const BondOrientation o = OrientBond(a.position, b.position);
+                glPushMatrix();
+                glTranslated(a.position.x, a.position.y, a.position.z);
+                glRotated(o.angleY, 0.0, 1.0, 0.0);
+                glRotated(o.angleX, 1.0, 0.0, 0.0);
+                const unsigned name = bondLists_[GetLengthPairLabels(o.length, a, b)].name;
+                if (name != 0) glCallList(name);
+                glPopMatrix();
+            }
+        }
+    }
+    glPushAttrib(GL_LINE_BIT | GL_LIGHTING_BIT);
+    glDisable(GL_LIGHTING);
+    glLineWidth(static_cast<float>(s.bondSize));
+    glBegin(GL_LINES);
+    if (bonds && s.bondsAsTubes == 0) {
+        for (int i = 1; i <= frame.atomCount; ++i) {
+            const Atom& a = frame.atoms[i];
+            for (int k = 0; k < a.bondCount; ++k) {
+                const Atom& b = *a.bonds[k];
+                if (!a.element || !b.element || !BondWithinLength(a.position, b.position, s.maxBondLength))
+                    continue;
+                const AtomData& ea = *a.element;
+                const AtomData& eb = *b.element;
+                glColor4d(ea.red, ea.green, ea.blue, 1.0);
+                glVertex3d(a.position.x, a.position.y, a.position.z);
+                if (&ea != &eb) {
+                    const Vector mid = (a.position + b.position) * 0.5;
+                    glVertex3d(mid.x, mid.y, mid.z);
+                    glColor4d(eb.red, eb.green, eb.blue, 1.0);
+                    glVertex3d(mid.x, mid.y, mid.z);
+                }
+                glVertex3d(b.position.x, b.position.y, b.position.z);
+            }
+        }
+    }
+    glEnd();
+    glEnable(GL_LIGHTING);
+    glPopAttrib();
+    DisableClipPlanes();
+
+    if (s.showAtoms == 1) {
+        ClipFeatureWithEnabledPlanes(s.clipAtoms);
+        if (s.atomsAsSpheres == 1) {
+            for (int i = 1; i <= frame.atomCount; ++i) {
+                const Atom& a = frame.atoms[i];
+                if (!a.element) continue;
+                const unsigned name = a.selected ? a.element->selectedDisplayList : a.element->displayList;
+                glPushMatrix();
+                glTranslated(a.position.x, a.position.y, a.position.z);
+                if (name != 0) glCallList(name);
+                glPopMatrix();
+            }
+        } else {
+            glDisable(GL_LIGHTING);
+            glPushAttrib(GL_POINT_BIT);
+            glPointSize(static_cast<float>(s.atomScale * 10.0));
+            glBegin(GL_POINTS);
+            for (int i = 1; i <= frame.atomCount; ++i) {
+                const Atom& a = frame.atoms[i];
+                if (!a.element) continue;
+                glColor4d(a.element->red, a.element->green, a.element->blue, 1.0);
+                glVertex3d(a.position.x, a.position.y, a.position.z);
+            }
+            glEnd();
+            glPopAttrib();
+            glEnable(GL_LIGHTING);
+        }
+        DisableClipPlanes();
+    }
+    glEndList();
+    ++counts_.sceneLists;
+}
+
+}  // namespace zelvor

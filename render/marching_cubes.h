@@ -1,6 +1,7 @@
 #pragma once
 /// CMarchingCubes: turns the document's scalar field into ready-to-draw triangle arrays, per frame and level.
 #include <atomic>
+#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -39,12 +40,20 @@ public:
     void CopyTriangles2VertexArray(int frame);
     void ClearThisVertexArray(int frame, int level);
     void ClearVertexArrays();
+    /// Frees every array and waits for a running surface; the engine then needs Initialise again.
     void Release();
 
     /// Held while the arrays are drawn or replaced.
     std::recursive_mutex& SurfaceArrayLock() { return arrayLock_; }
     /// The arrays of a frame and level (call under SurfaceArrayLock()).
     SurfaceArrays& Arrays(int frame, int level);
+
+    /// Grid steps N of the last molecular surface (-1 before the first); for diagnostics and tests.
+    int LastGridSteps() const;
+    /// Molecular sample grids beyond this many points are refused: 7 floats each, about 0.9 GB at the limit.
+    static constexpr double MAX_GRID_POINTS = 33554432.0;
+    /// A frame whose surfaces would exceed this many vertices in total gets none (40 bytes each).
+    static constexpr std::size_t MAX_SURFACE_VERTICES = 16u * 1024u * 1024u;
 
 private:
     struct Impl;

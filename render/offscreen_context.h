@@ -24,7 +24,7 @@ public:
     int Height() const;
     /// The framebuffer as RGBA bytes, top row first.
     std::vector<std::uint8_t> ReadPixels() const;
-    /// Writes the framebuffer as a PNG file; false with Error() set on failure.
+    /// Writes the framebuffer's colours as an RGB PNG file; false with Error() set on failure.
     bool WritePng(const std::string& path);
 
 private:

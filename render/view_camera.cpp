@@ -1,1 +1,220 @@
-// placeholder
+// Projection, camera placement, rotations and the angle read-back of the view.
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "render/dravik_gl_view.h"
+#include "render/tessellation.h"
+
+namespace zelvor {
+
+namespace {
+
+constexpr double DEG = 180.0 / M_PI;
+
+double Length(const Vector& v) { return std::sqrt(v * v); }
+
+/// out = a * b for column-major 4x4 matrices.
+void Multiply(const double a[16], const double b[16], double out[16]) {
+    double r[16];
+    for (int col = 0; col < 4; ++col)
+        for (int row = 0; row < 4; ++row) {
+            double sum = 0.0;
+            for (int k = 0; k < 4; ++k) sum += a[k * 4 + row] * b[col * 4 + k];
+            r[col * 4 + row] = sum;
+        }
+    std::copy(r, r + 16, out);
+}
+
+/// The matrix glRotated(angle, x, y, z) multiplies by.
+void Rotation(double angleDegrees, double x, double y, double z, double m[16]) {
+    std::fill(m, m + 16, 0.0);
+    m[0] = m[5] = m[10] = m[15] = 1.0;
+    const double len = std::sqrt(x * x + y * y + z * z);
+    if (len == 0.0) return;
+    x /= len, y /= len, z /= len;
+    const double c = std::cos(angleDegrees / DEG), s = std::sin(angleDegrees / DEG), t = 1.0 - c;
+    m[0] = x * x * t + c, m[4] = x * y * t - z * s, m[8] = x * z * t + y * s;
+    m[1] = y * x * t + z * s, m[5] = y * y * t + c, m[9] = y * z * t - x * s;
+    m[2] = z * x * t - y * s, m[6] = z * y * t + x * s, m[10] = z * z * t + c;
+}
+
+}  // namespace
+
+bool CDravikGLView::EnsureContext() {
+    if (glGetString(GL_VERSION) != nullptr) return true;
+    return makeContextCurrent && makeContextCurrent() && glGetString(GL_VERSION) != nullptr;
+}
+
+void CDravikGLView::ApplyProjection(double nearPlane, double farPlane, double distance, bool /*forAxes*/) {
+    const C3DViewSettings& s = *settings_;
+    if (s.perspective == 1) {
+        gluPerspective(s.fieldOfView, aspect_, nearPlane, farPlane);
+    } else {
+        const double h = std::sin(M_PI * s.fieldOfView / 360.0) * distance;
+        glOrtho(-h * aspect_, h * aspect_, -h, h, nearPlane, farPlane);
+    }
+}
+
+void CDravikGLView::Update3DViewPort() {
+    if (!HasFrameToShow()) return;
+    const C3DViewSettings& s = *settings_;
+    distance_ = Length(s.eye);
+    const double width = doc_->GetMaxCellWidth(doc_->GetFrameNr());
+    near_ = distance_ - width;
+    far_ = distance_ + width;
+    if (near_ <= 0.1) near_ = 0.1;
+    if (!EnsureContext()) return;
+
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    ApplyProjection(near_, far_, distance_, false);
+    glMatrixMode(GL_MODELVIEW);
+
+    if (s.farVisibility < 0.99) {
+        const float fogColour[4] = {s.background[0], s.background[1], s.background[2], 0.0f};
+        const double v = s.farVisibility;
+        glEnable(GL_FOG);
+        glFogfv(GL_FOG_COLOR, fogColour);
+        glFogf(GL_FOG_START, static_cast<float>(near_));
+        glFogf(GL_FOG_END, static_cast<float>((far_ - v * near_) / (1.0 - v)));
+        glFogi(GL_FOG_MODE, GL_LINEAR);
+    } else {
+        glDisable(GL_FOG);
+    }
+    textEngine_.initialize(clientWidth_, clientHeight_, true);
+}
+
+void CDravikGLView::PrepareScene() {
+    C3DViewSettings& s = *settings_;
+    const double width = doc_ ? doc_->GetMaxCellWidth(doc_->GetFrameNr()) : 50.0;
+    s.eye = Vector(0.0, 0.0, 3.0 * width);
+    s.aim = Vector(0.0, 0.0, 0.0);
+    s.homeEye = s.eye;
+    s.fieldOfView = std::atan2(0.5 * width, 3.0 * width) * 540.0 / M_PI;
+}
+
+Vector CDravikGLView::UpVectorFor(const Vector& eye) {
+    const auto cosine = [&](const Vector& up) {
+        const double lengths = Length(up) * Length(eye);
+        return lengths > 0.0 ? (up * eye) / lengths : 0.0;
+    };
+    Vector up(eye.y, eye.z, eye.x);
+    if (cosine(up) > 0.99) {
+        if (eye.z == 0.0) up = Vector(0, 0, 1);
+        if (eye.y == 0.0) up = Vector(0, 1, 0);
+        if (eye.x == 0.0) up = Vector(1, 0, 0);
+        // On the (1, 1, 1) diagonal no component is 0 and the rotated vector is the eye itself, which
+        // collapses gluLookAt's frame and blanks the picture: take the axis least along the eye instead.
+        if (cosine(up) > 0.99) {
+            const double ax = std::fabs(eye.x), ay = std::fabs(eye.y), az = std::fabs(eye.z);
+            if (ax <= ay && ax <= az)
+                up = Vector(1, 0, 0);
+            else if (ay <= az)
+                up = Vector(0, 1, 0);
+            else
+                up = Vector(0, 0, 1);
+        }
+    }
+    return up;
+}
+
+void CDravikGLView::ImposeTrackBall_EulerRotation() {
+    const C3DViewSettings& s = *settings_;
+    glRotated(trackballAngle_, trackballAxis_.x, trackballAxis_.y, trackballAxis_.z);
+    glRotated(s.phi, 0.0, 0.0, 1.0);
+    glRotated(s.theta, 1.0, 0.0, 0.0);
+    glRotated(s.psi, 0.0, 0.0, 1.0);
+}
+
+void CDravikGLView::UndoTrackBall_EulerRotation() {
+    const C3DViewSettings& s = *settings_;
+    glRotated(-s.psi, 0.0, 0.0, 1.0);
+    glRotated(-s.theta, 1.0, 0.0, 0.0);
+    glRotated(-s.phi, 0.0, 0.0, 1.0);
+    glRotated(-trackballAngle_, trackballAxis_.x, trackballAxis_.y, trackballAxis_.z);
+}
+
+void CDravikGLView::RotationMatrix(double m[16]) const {
+    const C3DViewSettings& s = *settings_;
+    double r[16];
+    Rotation(trackballAngle_, trackballAxis_.x, trackballAxis_.y, trackballAxis_.z, m);
+    Rotation(s.phi, 0, 0, 1, r);
+    Multiply(m, r, m);
+    Rotation(s.theta, 1, 0, 0, r);
+    Multiply(m, r, m);
+    Rotation(s.psi, 0, 0, 1, r);
+    Multiply(m, r, m);
+}
+
+double CDravikGLView::NormaliseAngle(double a) {
+    if (!std::isfinite(a)) return 0.0;
+    a = std::fmod(std::trunc(a * 100.0), 36000.0) * 0.01;
+    if (a < 0.0) a += 360.0;
+    return a + 0.0;  // no negative zero
+}
+
+double CDravikGLView::ResolveAmbiguousAngle(double c, double s) {
+    // Rounding can put the terms a hair outside [-1, 1], where acos and asin have no value.
+    c = std::clamp(c, -1.0, 1.0);
+    s = std::clamp(s, -1.0, 1.0);
+    double radians;
+    if (s >= 0.0)
+        radians = std::acos(c);
+    else if (c >= 0.0)
+        radians = std::asin(s);
+    else
+        radians = 2.0 * M_PI - std::acos(c);
+    return radians == 0.0 ? 0.0 : NormaliseAngle(radians * DEG);
+}
+
+void CDravikGLView::GetCurrentEulerAngles() {
+    // The same matrix the paint captures as the rotation set, computed here so that the read-back does not
+    // depend on a paint having happened since the last mouse move.
+    double m[16];
+    RotationMatrix(m);
+    std::copy(m, m + 16, rotationSet_.modelview);
+    C3DViewSettings& s = *settings_;
+    s.theta = NormaliseAngle(std::acos(std::clamp(m[10], -1.0, 1.0)) * DEG);
+    if (s.theta == 0.0) {
+        s.psi = 0.0;
+        s.phi = ResolveAmbiguousAngle(m[5], m[1]);
+    } else {
+        const double sine = std::sin(s.theta / DEG);
+        s.psi = ResolveAmbiguousAngle(m[6] / sine, m[2] / sine);
+        s.phi = ResolveAmbiguousAngle(-m[9] / sine, m[8] / sine);
+    }
+}
+
+void CDravikGLView::GetZbufferRange(double& farthest, double& nearest) const {
+    farthest = -1.0;
+    nearest = 1.0;
+    if (!HasAtoms()) return;
+    const Frame& frame = doc_->GetFrame(doc_->GetFrameNr());
+    for (int i = 1; i <= frame.atomCount; ++i) {
+        const Vector& p = frame.atoms[i].position;
+        double wx, wy, wz;
+        if (gluProject(p.x, p.y, p.z, modelSet_.modelview, modelSet_.projection, modelSet_.viewport, &wx, &wy,
+                       &wz) != GL_TRUE)
+            continue;
+        farthest = std::max(farthest, wz);
+        nearest = std::min(nearest, wz);
+    }
+}
+
+void CDravikGLView::SetRenderQuality(int quality) {
+    {
+        std::lock_guard lock(governorLock_);
+        settings_->renderQuality = ClampRenderQuality(quality);
+    }
+    Repaint();
+}
+
+int CDravikGLView::GetRenderQuality() const {
+    std::lock_guard lock(governorLock_);
+    return settings_->renderQuality;
+}
+
+}  // namespace zelvor

@@ -1,18 +1,13 @@
 #include "tools/info_command.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <iostream>
 #include <map>
-#include <mutex>
 #include <nlohmann/json.hpp>
 
-#include "app/shared_message.h"
 #include "doc/dravik_doc.h"
-#include "doc/elements.h"
-#include "platform/app_message.h"
 #include "render/view_settings.h"
+#include "tools/document_loader.h"
 
 namespace zelvor {
 
@@ -101,52 +96,18 @@ Json FrameJson(const CDravikDoc& doc, int f, const C3DViewSettings* settings) {
     return j;
 }
 
-bool FileExists(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0;
-}
-
 }  // namespace
 
 int RunInfoCommand(const InfoOptions& options) {
-    if (!options.demo && !FileExists(options.file)) {
-        std::fprintf(stderr, "zelvor-tool: %s: no such file\n", options.file.c_str());
-        return 1;
-    }
-    // The program writes a fresh element table where it finds none; a tool asked for a given table should
-    // not create one behind a mistyped path.
-    if (!options.elementsPath.empty() && !FileExists(options.elementsPath)) {
-        std::fprintf(stderr, "zelvor-tool: %s: no such element table\n", options.elementsPath.c_str());
-        return 2;
-    }
-    const DocTemplate docTemplate = options.demo ? TEMPLATE_XYZ : TemplateForPath(options.file);
-    if (docTemplate == TEMPLATE_NONE) {
-        std::fprintf(stderr, "zelvor-tool: %s: not an XYZ (.xyz), PDB (.pdb, .ent) or cube (.cube) file\n",
-                     options.file.c_str());
-        return 1;
-    }
-
-    CElements elements = options.elementsPath.empty() ? CElements() : CElements(options.elementsPath);
-
-    // The loader reports to the main window; here the messages are collected as they are posted.
-    std::mutex mutex;
-    std::vector<std::string> messages;
-    HeadlessMessageSink sink([&](const AppMessage& m) {
-        if (m.code == MSG_SHOW_MESSAGE) {
-            std::lock_guard lock(mutex);
-            messages.push_back(GetSharedMessage());
-        }
-    });
-    SetMainWindowTarget(&sink);
+    const LoadRequest request{options.file, options.elementsPath, options.demo};
+    DocTemplate docTemplate = TEMPLATE_NONE;
+    if (const int status = CheckLoadRequest(request, docTemplate); status != 0) return status;
 
     C3DViewSettings settings{C3DViewSettings::Transient{}};
     settings.showBonds = 1;
     CDravikDoc doc;
-    if (options.bonds) doc.AttachViewSettings(&settings);
-    doc.SetDocTemplate(docTemplate);
-    doc.OnOpenDocument(options.demo ? "" : options.file.c_str());
-    doc.WaitForLoader();
-    if (sink.Count(MSG_FIRST_FRAME_READ) > 0) doc.FirstFrameWasRead();
+    const std::vector<std::string> messages =
+        LoadDocument(doc, request, docTemplate, options.bonds ? &settings : nullptr);
 
     const int frameCount = doc.GetFrameCount();
     Json out;
@@ -154,10 +115,7 @@ int RunInfoCommand(const InfoOptions& options) {
     out["format"] = GetTemplateInfo(docTemplate).formatName;
     out["load_result"] = doc.GetLoadResult();
     out["frame_count"] = frameCount;
-    {
-        std::lock_guard lock(mutex);
-        out["messages"] = messages;
-    }
+    out["messages"] = messages;
     Json frames = Json::array();
     const C3DViewSettings* bondSettings = options.bonds ? &settings : nullptr;
     if (options.allFrames) {
@@ -172,7 +130,6 @@ int RunInfoCommand(const InfoOptions& options) {
 
     const int result = doc.GetLoadResult();
     doc.AdviseGracefullExit();
-    SetMainWindowTarget(nullptr);
     return result == 1 ? 0 : 1;
 }
 

@@ -4,12 +4,15 @@
 #include <vector>
 
 #include "tools/info_command.h"
+#include "tools/render_command.h"
 
 namespace {
 
 const char* const USAGE =
     "usage: zelvor-tool info FILE [--elements PATH] [--all-frames] [--no-bonds]\n"
-    "       zelvor-tool info --demo [--elements PATH] [--no-bonds]\n";
+    "       zelvor-tool info --demo [--elements PATH] [--no-bonds]\n"
+    "       zelvor-tool render FILE -o OUT.png [--size WxH] [--frame N] [--bonds] [--surface|--no-surface]\n"
+    "                   [--cell] [--quality Q] [--no-axes] [--no-text] [--elements PATH]\n";
 
 }  // namespace
 
@@ -27,6 +30,15 @@ int main(int argc, char** argv) {
             return 2;
         }
         return zelvor::RunInfoCommand(options);
+    }
+    if (args[0] == "render") {
+        zelvor::RenderOptions options;
+        std::string error;
+        if (!zelvor::ParseRenderArguments({args.begin() + 1, args.end()}, options, error)) {
+            std::fprintf(stderr, "zelvor-tool: %s\n%s", error.c_str(), USAGE);
+            return 2;
+        }
+        return zelvor::RunRenderCommand(options);
     }
     std::fprintf(stderr, "zelvor-tool: unknown command '%s'\n%s", args[0].c_str(), USAGE);
     return 2;

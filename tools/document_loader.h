@@ -1,0 +1,28 @@
+#pragma once
+/// Loading a file into a document without windows, as the program does, for the tool's commands.
+#include <string>
+#include <vector>
+
+#include "doc/doc_template.h"
+
+namespace zelvor {
+
+class CDravikDoc;
+class C3DViewSettings;
+
+struct LoadRequest {
+    std::string file;          ///< ignored with demo
+    std::string elementsPath;  ///< empty: Elements.dat beside the executable, then the working directory
+    bool demo = false;         ///< the built-in molecule
+};
+
+/// Checks that the file and the element table exist and that the file type is known; on failure prints
+/// the reason and returns the exit status (0 when loading can start).
+int CheckLoadRequest(const LoadRequest& request, DocTemplate& docTemplate);
+
+/// Reads the element table, loads the file into doc with the given template and waits for the loader.
+/// bondSettings (may be null) is attached so that frames get bonded. Returns the messages shown.
+std::vector<std::string> LoadDocument(CDravikDoc& doc, const LoadRequest& request, DocTemplate docTemplate,
+                                      C3DViewSettings* bondSettings);
+
+}  // namespace zelvor
