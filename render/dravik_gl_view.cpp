@@ -19,7 +19,7 @@ CDravikGLView::CDravikGLView(CDravikDoc* doc, bool transientSettings)
     : doc_(doc),
       settings_(transientSettings ? std::make_unique<C3DViewSettings>(C3DViewSettings::Transient{})
                                   : std::make_unique<C3DViewSettings>()),
-      surfaceDone_(new std::atomic<bool>[MAX_FRAMES]),
+      surfaceState_(new std::atomic<signed char>[MAX_FRAMES]),
       surfaceDistanceOf_(new double[MAX_FRAMES]),
       surfaceStepOf_(new double[MAX_FRAMES]) {
     storedSettingsFound_ = settings_->persistent && settings_->loaded && !settings_->loadFailed;

@@ -202,7 +202,9 @@ private:
     CompileCounts counts_;
 
     // Iso-surfaces.
-    std::unique_ptr<std::atomic<bool>[]> surfaceDone_;
+    /// Per frame: the worker's last outcome, so that a refused surface is not retried at every paint.
+    enum SurfaceState : signed char { SURFACE_NONE = 0, SURFACE_COMPUTED = 1, SURFACE_REFUSED = -1 };
+    std::unique_ptr<std::atomic<signed char>[]> surfaceState_;
     std::unique_ptr<double[]> surfaceDistanceOf_, surfaceStepOf_;
     std::atomic<bool> surfaceRunning_{false};
     std::atomic<bool> surfaceStop_{false};

@@ -8,12 +8,12 @@
 namespace zelvor {
 
 bool CDravikGLView::IsSurfaceComputed(int frame) const {
-    return frame >= 0 && frame < MAX_FRAMES && surfaceDone_[frame].load();
+    return frame >= 0 && frame < MAX_FRAMES && surfaceState_[frame].load() == SURFACE_COMPUTED;
 }
 
 void CDravikGLView::ResetSurfaceFlags() {
     for (int f = 0; f < MAX_FRAMES; ++f) {
-        surfaceDone_[f].store(false);
+        surfaceState_[f].store(SURFACE_NONE);
         surfaceDistanceOf_[f] = -1.0;
         surfaceStepOf_[f] = -1.0;
     }
@@ -21,7 +21,8 @@ void CDravikGLView::ResetSurfaceFlags() {
 
 void CDravikGLView::StartIsoSurface(int frame) {
     C3DViewSettings& s = *settings_;
-    const bool stale = !IsSurfaceComputed(frame) || s.sceneChanged || s.surfaceChanged ||
+    // A surface the engine refused (too large a grid, no voxels) is tried again only when something changed.
+    const bool stale = surfaceState_[frame].load() == SURFACE_NONE || s.sceneChanged || s.surfaceChanged ||
                        s.surfaceDistance != surfaceDistanceOf_[frame] || s.surfaceStep != surfaceStepOf_[frame];
     if (!stale || surfaceRunning_.load() || surfaceStop_.load()) return;
     if (cpuPerformanceEvent_ && cpuPerformanceEvent_->IsSet()) return;
@@ -45,7 +46,7 @@ void CDravikGLView::StartIsoSurface(int frame) {
 
 void CDravikGLView::CalcIsoSurfaceThread(int frame) {
     const bool computed = marchingCubes_.CreateIsoSurface(frame);
-    if (frame >= 0 && frame < MAX_FRAMES) surfaceDone_[frame].store(computed);
+    if (frame >= 0 && frame < MAX_FRAMES) surfaceState_[frame].store(computed ? SURFACE_COMPUTED : SURFACE_REFUSED);
     if (messageTarget_) messageTarget_->Post(AppMessage{MSG_SURFACE_DONE, frame, 0});
 }
 

@@ -44,6 +44,23 @@ TEST(ViewSurface, MolecularSurfaceIsDrawnOnceTheWorkerIsDone) {
     EXPECT_TRUE(scene.View().IsSurfaceComputed(0));
 }
 
+TEST(ViewSurface, ARefusedSurfaceIsNotRetriedAtEveryPaint) {
+    ViewScene scene("1\nC\nC 0 0 0\n");
+    ASSERT_TRUE(scene.Ok());
+    scene.Settings().showSurface = 1;
+    scene.Settings().surfaceStep = 0.001;  // a grid far beyond what the engine accepts
+    scene.Paint();
+    scene.View().WaitForSurfaceWorker();
+    EXPECT_FALSE(scene.View().IsSurfaceComputed(0));
+    scene.View().Paint();
+    EXPECT_FALSE(scene.View().IsSurfaceRunning());
+    // A usable step is tried again.
+    scene.Settings().surfaceStep = 0.8;
+    scene.View().Paint();
+    scene.View().WaitForSurfaceWorker();
+    EXPECT_TRUE(scene.View().IsSurfaceComputed(0));
+}
+
 TEST(ViewSurface, SurfaceResetClearsTheFrameAndDestructionJoinsTheWorker) {
     ViewScene scene("2\nCO\nC 0 0 0\nO 1.2 0 0\n");
     ASSERT_TRUE(scene.Ok());
