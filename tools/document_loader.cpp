@@ -65,4 +65,17 @@ std::vector<std::string> LoadDocument(CDravikDoc& doc, const LoadRequest& reques
     return messages;
 }
 
+bool TakeFileArgument(const std::string& arg, std::string& file, std::string& error) {
+    if (arg.size() > 1 && arg[0] == '-') {
+        error = "unknown option '" + arg + "'";
+        return false;
+    }
+    if (!file.empty()) {
+        error = "only one FILE can be given";
+        return false;
+    }
+    file = arg;
+    return true;
+}
+
 }  // namespace zelvor

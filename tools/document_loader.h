@@ -16,6 +16,10 @@ struct LoadRequest {
     bool demo = false;         ///< the built-in molecule
 };
 
+/// Takes an argument that is no known option of the command: the FILE the first time, an error for an
+/// unknown option or a second FILE.
+bool TakeFileArgument(const std::string& arg, std::string& file, std::string& error);
+
 /// Checks that the file and the element table exist and that the file type is known; on failure prints
 /// the reason and returns the exit status (0 when loading can start).
 int CheckLoadRequest(const LoadRequest& request, DocTemplate& docTemplate);

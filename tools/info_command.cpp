@@ -28,13 +28,7 @@ bool ParseInfoArguments(const std::vector<std::string>& args, InfoOptions& optio
                 return false;
             }
             options.elementsPath = args[++i];
-        } else if (a.size() > 1 && a[0] == '-') {
-            error = "unknown option '" + a + "'";
-            return false;
-        } else if (options.file.empty()) {
-            options.file = a;
-        } else {
-            error = "only one FILE can be given";
+        } else if (!TakeFileArgument(a, options.file, error)) {
             return false;
         }
     }

@@ -84,13 +84,7 @@ bool ParseRenderArguments(const std::vector<std::string>& args, RenderOptions& o
             options.axes = false;
         } else if (a == "--no-text") {
             options.text = false;
-        } else if (a.size() > 1 && a[0] == '-') {
-            error = "unknown option '" + a + "'";
-            return false;
-        } else if (options.file.empty()) {
-            options.file = a;
-        } else {
-            error = "only one FILE can be given";
+        } else if (!TakeFileArgument(a, options.file, error)) {
             return false;
         }
     }
