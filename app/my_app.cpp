@@ -1,0 +1,135 @@
+#include "app/my_app.h"
+
+#include <spawn.h>
+#include <sys/types.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <ios>
+#include <ostream>
+#include <vector>
+
+#include "app/shared_message.h"
+
+extern char** environ;
+
+namespace zelvor {
+
+namespace {
+
+constexpr int PERFORMANCE_OK = 1;
+// CAppSettings::updateAction: download the newer version and install it at exit.
+constexpr std::int32_t UPDATE_DOWNLOAD_AND_INSTALL = 1;
+constexpr std::int64_t UPDATE_CHECK_DAYS = 7;
+
+}  // namespace
+
+CMyApp::CMyApp() { InstallDefaultHooks(); }
+
+CMyApp::CMyApp(std::string appName, std::string fileVersion) : CAppProfile(std::move(appName), std::move(fileVersion)) {
+    InstallDefaultHooks();
+}
+
+void CMyApp::InstallDefaultHooks() {
+    createSliderProbe = [] { return true; };
+    currentTime = [] { return std::time(nullptr); };
+    startInstaller = [](const std::string& path, const std::string& parameters, const std::string& folder) {
+        StartInstallerProcess(path, parameters, folder);
+    };
+}
+
+CMyApp::~CMyApp() {
+    // Nothing may run once the application object is gone: the update check finishes first.
+    if (updateCheckThread.joinable()) updateCheckThread.join();
+    // A module left the process in a state that normal shutdown could hang or crash in.
+    if (terminateAtExit) std::_Exit(TERMINATE_EXIT_CODE);
+    StartDownloadedInstaller();
+}
+
+bool CMyApp::InitInstance() {
+    // Component libraries and control hosting need no initialisation here: the toolkit's application object
+    // stands in for them and exists before InitInstance runs.
+    const bool baseResult = true;
+
+    SetRegistryKey(REGISTRY_COMPANY);
+    appSettings.LoadSettings();
+
+    const int performanceStatus = InitialisePerformanceMonitor();
+    if (performanceStatus != PERFORMANCE_OK) {
+        MessageStream() << "The performance module couldn't be initialised" << "\nError code is:" << std::hex
+                        << static_cast<unsigned>(performanceStatus) << std::dec << std::endl;
+        return false;
+    }
+
+    if (createSliderProbe && !createSliderProbe()) {
+        MessageStream() << "The Scrivel ActiveX control can't be created.\n"
+                        << "Is it properly registered on this system?" << std::endl;
+        return false;
+    }
+
+    const std::int64_t today = DayNumber(currentTime ? currentTime() : std::time(nullptr));
+    if (IsUpdateCheckDue(appSettings.weeklyUpdateCheck != 0, appSettings.lastUpdateCheckDay, today))
+        CheckOnlineForUpdate(false, 0);
+
+    return baseResult;
+}
+
+int CMyApp::ExitInstance() { return exitCode; }
+
+int CMyApp::InitialisePerformanceMonitor() { return performance.Initialise(); }
+
+void CMyApp::CheckOnlineForUpdate(bool /*showDialog*/, WindowHandle /*parent*/) {}
+
+std::string CMyApp::ModuleErrorText(const std::string& function, const std::string& module) const {
+    std::string text = "A programming bug was encountered in the function \"";
+    text += function;
+    text += "\"\nin the module \"";
+    text += module;
+    text += "\". Debug this module to fix the problem before\nusing it. ";
+    text += "Press Yes for generating an error report and continue. Press\n";
+    text += "No simply to continue. Beware that ";
+    text += AppName();
+    text += " might now be unstable\nand therefore could behave unpredictably. ";
+    text += "Do you want an error report?";
+    return text;
+}
+
+QuestionAnswer CMyApp::PromptModuleError(const std::string& function, const std::string& module) {
+    return AskQuestion(ModuleErrorText(function, module), AppName());
+}
+
+void CMyApp::SetSharedMessage(const std::string& text) { zelvor::SetSharedMessage(text); }
+
+std::string CMyApp::GetSharedMessage() const { return zelvor::GetSharedMessage(); }
+
+std::int64_t CMyApp::DayNumber(std::time_t now) { return static_cast<std::int64_t>(now) / SECONDS_PER_DAY; }
+
+bool CMyApp::IsUpdateCheckDue(bool weeklyCheck, std::int64_t lastCheckDay, std::int64_t today) {
+    return weeklyCheck && lastCheckDay + UPDATE_CHECK_DAYS < today;
+}
+
+void CMyApp::StartDownloadedInstaller() {
+    if (appSettings.updateAction != UPDATE_DOWNLOAD_AND_INSTALL || installerPath.empty()) return;
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(installerPath, error)) return;
+    if (startInstaller) startInstaller(installerPath, "update", TempFolder());
+}
+
+std::string TempFolder() {
+    const char* folder = std::getenv("TMPDIR");
+    return folder && *folder ? std::string(folder) : std::string("/tmp");
+}
+
+int StartInstallerProcess(const std::string& path, const std::string& parameters, const std::string& folder) {
+    posix_spawn_file_actions_t actions;
+    if (posix_spawn_file_actions_init(&actions) != 0) return 0;
+    if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    std::vector<char*> argv{const_cast<char*>(path.c_str()), const_cast<char*>(parameters.c_str()), nullptr};
+    pid_t child = 0;
+    // The installer outlives this process, which is about to end: nobody waits for it.
+    const int result = posix_spawn(&child, path.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return result == 0 ? static_cast<int>(child) : 0;
+}
+
+}  // namespace zelvor

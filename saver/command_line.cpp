@@ -1,0 +1,93 @@
+#include "saver/command_line.h"
+
+#include <cctype>
+#include <limits>
+
+namespace zelvor {
+
+NormalisedCommandLine NormaliseCommandLine(const std::vector<std::string>& args) {
+    // The arguments are joined into a buffer of fixed capacity; whatever does not fit is dropped.
+    std::string joined;
+    joined.reserve(MAX_JOINED_COMMAND_LINE);
+    for (const std::string& arg : args) {
+        const std::size_t room = MAX_JOINED_COMMAND_LINE - joined.size();
+        joined.append(arg, 0, std::min(room, arg.size()));
+        if (joined.size() == MAX_JOINED_COMMAND_LINE) break;
+    }
+
+    std::string line;
+    line.reserve(joined.size() + 1);
+    for (char c : joined) {
+        if (c == '-' || c == '/') continue;
+        if (c == ':') c = ' ';
+        line.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    }
+
+    NormalisedCommandLine result;
+    if (line.empty()) return result;
+    line.insert(1, 1, ' ');
+    result.modeLetter = line.substr(0, 1);
+    if (line.size() > 1) result.modeArgument = line.substr(line.find(' ') + 1);
+    return result;
+}
+
+ScreenSaverMode RunModeForLetter(const std::string& modeLetter) {
+    if (modeLetter.empty() || modeLetter == "c") return CONFIGURE_MODE;
+    if (modeLetter == "p") return PREVIEW_MODE;
+    return FULL_SCREEN_MODE;
+}
+
+std::uintptr_t ReadWindowHandle(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    unsigned base = 10;
+    if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    constexpr std::uintptr_t limit = std::numeric_limits<std::uintptr_t>::max();
+    std::uintptr_t value = 0;
+    for (; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        unsigned digit;
+        if (std::isdigit(c)) {
+            digit = c - '0';
+        } else if (base == 16 && std::isxdigit(c)) {
+            digit = static_cast<unsigned>(std::tolower(c) - 'a' + 10);
+        } else {
+            break;
+        }
+        if (value > (limit - digit) / base) return 0;  // no window has an id that large
+        value = value * base + digit;
+    }
+    return value;
+}
+
+XScreenSaverRequest ReadXScreenSaverConventions(const std::vector<std::string>& args,
+                                                const char* environmentWindow) {
+    XScreenSaverRequest request;
+    bool root = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-window-id" || args[i] == "--window-id") {
+            request.applies = true;
+            request.embed = true;
+            request.window = i + 1 < args.size() ? ReadWindowHandle(args[i + 1]) : 0;
+            return request;
+        }
+        if (args[i] == "-root" || args[i] == "--root") root = true;
+    }
+    const bool fromEnvironment = environmentWindow != nullptr && *environmentWindow != '\0';
+    if (root || (args.empty() && fromEnvironment)) {
+        request.applies = true;
+        request.embed = fromEnvironment;
+        if (fromEnvironment) request.window = ReadWindowHandle(environmentWindow);
+    }
+    return request;
+}
+
+std::string ReadViewFileArgument(const std::vector<std::string>& args) {
+    if (args.size() == 2 && args[0] == "--view") return args[1];
+    return {};
+}
+
+}  // namespace zelvor

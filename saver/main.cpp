@@ -1,0 +1,19 @@
+// zelvor: the molecular screensaver.
+#include <QApplication>
+#include <string>
+#include <vector>
+
+#include "app/process_entry.h"
+#include "saver/message_box_presenter.h"
+#include "saver/saver_app.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    // The saver decides itself when it ends (with its own exit code), not the last window that closes.
+    application.setQuitOnLastWindowClosed(false);
+    zelvor::InstallMessageBoxPresenter();
+
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    zelvor::CSaverApp app(args);
+    return zelvor::RunApplication(app, [] { return QApplication::exec(); });
+}

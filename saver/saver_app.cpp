@@ -1,0 +1,281 @@
+#include "saver/saver_app.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QTimer>
+#include <QWindow>
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+
+#include "app/gui_stream.h"
+#include "app/program_random.h"
+#include "doc/dravik_doc.h"
+#include "doc/elements.h"
+#include "platform/qt_message_target.h"
+#include "saver/saver_view.h"
+#include "saver/scrivel_probe.h"
+#include "saver/saver_wnd.h"
+#include "saver/x11_window.h"
+
+namespace zelvor {
+
+namespace {
+
+CSaverApp* runningApp = nullptr;
+
+void QuitWithSaverExitCode() {
+    QMetaObject::invokeMethod(
+        qApp, [] { QCoreApplication::exit(CSaverWnd::EXIT_CODE); }, Qt::QueuedConnection);
+}
+
+}  // namespace
+
+CSaverApp* SaverApp() { return runningApp; }
+
+CSaverApp::CSaverApp(std::vector<std::string> args)
+    : args_(std::move(args)), playlist_(std::make_unique<CPlaylist>(*this, timers_)) {
+    runningApp = this;
+    createSliderProbe = ProbeScrivelControl;
+}
+
+CSaverApp::~CSaverApp() {
+    playlist_->KillChangeFileTimer();
+    DestroyWindows();
+    if (runningApp == this) runningApp = nullptr;
+}
+
+bool CSaverApp::InitInstance() {
+    // The element table must be read before any document loads; its records outlive this object.
+    CElements elements;
+    if (!CMyApp::InitInstance()) return false;
+    ProcessCommandLine();
+    SeedProgramRandom(static_cast<unsigned>(std::time(nullptr)));
+    // A file shown on request stays: it is not replaced by the coordinate files.
+    if (!viewFile_.empty()) return ShowInWindow("Zelvor - " + viewFile_);
+    playlist_->UpdateXYZfileListTime();
+
+    if (xscreensaver_.applies && xscreensaver_.embed) return EmbedInto(xscreensaver_.window, true);
+    switch (GetRunMode()) {
+        case CONFIGURE_MODE: return ConfigureSaver();
+        case PREVIEW_MODE: return PropertiesSaver();
+        case FULL_SCREEN_MODE: return RunSaver();
+    }
+    return false;
+}
+
+void CSaverApp::ProcessCommandLine() {
+    viewFile_ = ReadViewFileArgument(args_);
+    xscreensaver_ = ReadXScreenSaverConventions(args_, std::getenv("XSCREENSAVER_WINDOW"));
+    // XScreenSaver's options are the full-screen saver's.
+    const NormalisedCommandLine line =
+        xscreensaver_.applies ? NormaliseCommandLine({"/s"}) : NormaliseCommandLine(args_);
+    modeLetter = line.modeLetter;
+    modeArgument = line.modeArgument;
+}
+
+ScreenSaverMode CSaverApp::GetRunMode() const { return RunModeForLetter(modeLetter); }
+
+bool CSaverApp::ConfigureSaver() {
+    // The configuration sheet comes later; until then configure mode shows the live preview in a window
+    // (with or without a parent window given).
+    return ShowInWindow(CONFIGURE_CAPTION);
+}
+
+bool CSaverApp::PropertiesSaver() {
+    const std::uintptr_t window = ReadWindowHandle(modeArgument);
+    if (window == 0 || !QueryX11WindowSize(window).exists) {
+        MessageStream() << NO_PARENT_MESSAGE << std::flush;
+        return false;
+    }
+    return EmbedInto(window, false);
+}
+
+bool CSaverApp::RunSaver() {
+    document_ = std::make_unique<CDravikDoc>();
+    if (!document_->OnNewDocument()) return false;
+    currentDocument = document_.get();
+    frame_ = new CSaverWnd();
+    auto* view = new CSaverView(document_.get(), 0);
+    view->SetFullScreenMode(true);
+    view->SetEndsOnInput(true);
+    frame_->SetView(view);
+    QObject::connect(view, &CSaverView::closeRequested, frame_, [this] {
+        frame_->hide();
+        frame_->PostClose();
+    });
+    QObject::connect(view, &CSaverView::showFilesRequested, view, [this] { OnShowFilesRequested(); });
+    SetMainWindow(frame_);
+    frame_->ShowFullScreen();
+    view->PostInit();
+    return true;
+}
+
+bool CSaverApp::EmbedInto(std::uintptr_t window, bool endsOnInput) {
+    const X11WindowSize size = QueryX11WindowSize(window);
+    if (window == 0 || !size.exists) {
+        MessageStream() << NO_PARENT_MESSAGE << std::flush;
+        return false;
+    }
+    host_ = QWindow::fromWinId(static_cast<WId>(window));
+    if (host_ == nullptr) {
+        MessageStream() << NO_PARENT_MESSAGE << std::flush;
+        return false;
+    }
+    hostId_ = window;
+    document_ = std::make_unique<CDravikDoc>();
+    currentDocument = document_.get();
+    auto* view = new CSaverView(document_.get(), 0, host_);
+    view->standAlone = 0;
+    view->SetEndsOnInput(endsOnInput);
+    view->SetFullScreenMode(endsOnInput);
+    view->setGeometry(0, 0, std::max(size.width, 1), std::max(size.height, 1));
+    QObject::connect(view, &CSaverView::closeRequested, view, [this] { EndEmbedded(); });
+    QObject::connect(view, &CSaverView::showFilesRequested, view, [this] { OnShowFilesRequested(); });
+    previewView = view;
+    SetMainWindow(view);
+    view->show();
+    view->PostInit();
+
+    // The toolkit neither reports the host's size nor its end: both are read from the X server.
+    hostTimer_ = new QTimer();
+    QObject::connect(hostTimer_, &QTimer::timeout, hostTimer_, [this] { FollowHostWindow(); });
+    hostTimer_->start(HOST_POLL_MS);
+    return true;
+}
+
+void CSaverApp::FollowHostWindow() {
+    if (previewView == nullptr || ending_) return;
+    const X11WindowSize size = QueryX11WindowSize(hostId_);
+    if (!size.exists) {
+        EndEmbedded();
+        return;
+    }
+    if (size.width > 0 && size.height > 0 &&
+        (size.width != previewView->width() || size.height != previewView->height())) {
+        previewView->setGeometry(0, 0, size.width, size.height);
+    }
+}
+
+void CSaverApp::EndEmbedded() {
+    if (ending_) return;
+    ending_ = true;
+    if (hostTimer_ != nullptr) hostTimer_->stop();
+    if (previewView != nullptr) previewView->hide();
+    if (document_) document_->OnCloseDocument();
+    QuitWithSaverExitCode();
+}
+
+bool CSaverApp::ShowInWindow(const std::string& caption) {
+    document_ = std::make_unique<CDravikDoc>();
+    currentDocument = document_.get();
+    windowView_ = new CSaverView(document_.get(), 0);
+    windowView_->SetShowsSharedMessages(true);
+    windowView_->setTitle(QString::fromStdString(caption));
+    windowView_->resize(640, 480);
+    QObject::connect(windowView_, &CSaverView::showFilesRequested, windowView_,
+                     [this] { OnShowFilesRequested(); });
+    SetMainWindow(windowView_);
+    windowView_->show();
+    windowView_->PostInit();
+    // Closing the window ends the program, as closing the configuration sheet does.
+    QObject::connect(windowView_, &QWindow::visibleChanged, windowView_, [this](bool visible) {
+        if (!visible && !ending_) {
+            ending_ = true;
+            if (document_) document_->AdviseGracefullExit();
+            QuitWithSaverExitCode();
+        }
+    });
+    return true;
+}
+
+void CSaverApp::OnShowFilesRequested() {
+    if (!viewFile_.empty()) {
+        OpenDocumentFile(viewFile_);
+        return;
+    }
+    if (IsNumberCrunching() && !GetNumberCrunchModuleName().empty()) return;  // calculations come later
+    playlist_->BuildPlaylist();
+}
+
+void CSaverApp::OpenDocumentFile(const std::string& path) {
+    if (!document_) return;
+    CSaverView* view = GetView();
+    if (view != nullptr) {
+        // The surface worker reads the frames that are about to be replaced.
+        view->SurfaceStopFlag().store(true);
+        view->WaitForSurfaceWorker();
+        view->SurfaceStopFlag().store(false);
+    }
+    document_->AdviseGracefullExit();
+    const DocTemplate docTemplate = TemplateForPath(path);
+    document_->SetDocTemplate(docTemplate == TEMPLATE_NONE ? TEMPLATE_XYZ : docTemplate);
+    currentDocument = document_.get();
+    document_->OnOpenDocument(path.c_str());
+}
+
+std::optional<std::string> CSaverApp::CurrentDocumentPath() {
+    if (currentDocument == nullptr) return std::nullopt;
+    return currentDocument->GetPathName();
+}
+
+void CSaverApp::AdviseGracefullExit() {
+    if (currentDocument != nullptr) currentDocument->AdviseGracefullExit();
+}
+
+CSaverView* CSaverApp::GetView() const {
+    if (frame_ != nullptr) return frame_->GetActiveView();
+    if (previewView != nullptr) return previewView;
+    return windowView_;
+}
+
+bool CSaverApp::IsNumberCrunching() { return CPlaylist::NumberCrunchingConfigured(); }
+
+std::string CSaverApp::GetNumberCrunchModuleName() const {
+    // No calculation modules are loaded yet, so no menu name maps to a module file.
+    return {};
+}
+
+void CSaverApp::SetMainWindow(QWindow* window) {
+    mainWindow_ = window;
+    mainTarget_ = std::make_unique<QtMessageTarget>(window);
+    SetMainWindowTarget(mainTarget_.get());
+}
+
+void CSaverApp::DestroyWindows() {
+    if (hostTimer_ != nullptr) {
+        hostTimer_->stop();
+        delete hostTimer_;
+        hostTimer_ = nullptr;
+    }
+    // The loader posts to the main window: it is stopped and joined before the target goes, and nothing
+    // may post to a window that is going.
+    if (document_) document_->AdviseGracefullExit();
+    SetMainWindowTarget(nullptr);
+    mainTarget_.reset();
+    mainWindow_ = nullptr;
+    delete frame_;  // its view goes with it
+    frame_ = nullptr;
+    delete previewView;
+    previewView = nullptr;
+    delete windowView_;
+    windowView_ = nullptr;
+    // The host is a stand-in for another program's window: deleting it leaves that window alone.
+    delete host_;
+    host_ = nullptr;
+}
+
+int CSaverApp::ExitInstance() {
+    playlist_->KillChangeFileTimer();
+    DestroyWindows();
+    // Closing the document stops and joins its loader.
+    if (document_) {
+        document_->OnCloseDocument();
+        document_.reset();
+    }
+    currentDocument = nullptr;
+    playlist_->WriteBack();  // only when the order or the entries changed
+    return CMyApp::ExitInstance();
+}
+
+}  // namespace zelvor

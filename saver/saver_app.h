@@ -1,0 +1,107 @@
+#pragma once
+/// CSaverApp: the screensaver program. Reads its command line, then runs one of the three modes:
+/// configure, preview inside a window it is given, or full screen until the user comes back.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/my_app.h"
+#include "saver/command_line.h"
+#include "saver/playlist.h"
+#include "saver/qt_thread_timers.h"
+
+class QTimer;
+class QWindow;
+
+namespace zelvor {
+
+class CDravikDoc;
+class CSaverView;
+class CSaverWnd;
+class QtMessageTarget;
+
+class CSaverApp : public CMyApp, public PlaylistHost {
+public:
+    static constexpr const char* CONFIGURE_CAPTION = "Configure Zelvor, Molecular Screensaver";
+    static constexpr const char* NO_PARENT_MESSAGE =
+        "Parent window handle not supplied on commandline.\nZelvor terminates.";
+    /// How often a host window's size is read (foreign windows report no resizes).
+    static constexpr int HOST_POLL_MS = 100;
+
+    /// args: the command-line arguments after the program name. A QGuiApplication must exist.
+    explicit CSaverApp(std::vector<std::string> args);
+    ~CSaverApp() override;
+
+    /// Element table, base initialisation, command line, random seed, playlist timer, then the mode.
+    bool InitInstance() override;
+    /// Windows, documents, playlist write-back; returns the message loop's exit code.
+    int ExitInstance() override;
+
+    /// Fills mode letter and mode argument (and the XScreenSaver and --view requests) from the arguments.
+    void ProcessCommandLine();
+    ScreenSaverMode GetRunMode() const;
+    bool ConfigureSaver();
+    /// Preview mode: draws inside the window whose id is the mode argument.
+    bool PropertiesSaver();
+    /// Full-screen mode.
+    bool RunSaver();
+    /// The view of the current mode (null when there is none).
+    CSaverView* GetView() const;
+    /// "Is ScreenSaver NumberCrunching" in "Config" is "Yes".
+    bool IsNumberCrunching() override;
+    /// The module file of the configured calculation; empty while no calculation modules are loaded.
+    std::string GetNumberCrunchModuleName() const;
+    /// Opens path as the program's single document and starts loading it in the background.
+    void OpenDocumentFile(const std::string& path) override;
+    /// The coordinate files the saver shows, with their change-file timer.
+    CPlaylist& Playlist() { return *playlist_; }
+    /// The window that receives the application messages (null before a mode has made one).
+    QWindow* MainWindow() const { return mainWindow_; }
+
+    // What the playlist asks of the application.
+    std::optional<std::string> CurrentDocumentPath() override;
+    void AdviseGracefullExit() override;
+    bool IsConfigureMode() override { return GetRunMode() == CONFIGURE_MODE; }
+    int ShuffleFlag() override { return appSettings.shuffleFiles; }
+
+    /// The document that a view last worked on (the playlist replaces its contents).
+    CDravikDoc* currentDocument = nullptr;
+    std::string modeLetter;
+    std::string modeArgument;
+    CSaverView* previewView = nullptr;
+
+private:
+    /// Draws into a window of another program: the preview host or the XScreenSaver window.
+    bool EmbedInto(std::uintptr_t window, bool endsOnInput);
+    /// A view in a plain window of its own (configure mode until the sheet exists, and --view).
+    bool ShowInWindow(const std::string& caption);
+    void SetMainWindow(QWindow* window);
+    void OnShowFilesRequested();
+    void FollowHostWindow();
+    /// The embedded view ends: document advised, message loop quits with the saver's exit code.
+    void EndEmbedded();
+    void DestroyWindows();
+
+    std::vector<std::string> args_;
+    QtThreadTimers timers_;
+    std::unique_ptr<CPlaylist> playlist_;  // after the timers it runs on, so that it goes first
+    XScreenSaverRequest xscreensaver_;
+    std::string viewFile_;
+    std::unique_ptr<CDravikDoc> document_;
+    CSaverWnd* frame_ = nullptr;
+    CSaverView* windowView_ = nullptr;  ///< configure and --view: the view in its own window
+    QWindow* host_ = nullptr;           ///< foreign window the preview view lives in
+    std::uintptr_t hostId_ = 0;
+    QTimer* hostTimer_ = nullptr;
+    QWindow* mainWindow_ = nullptr;
+    std::unique_ptr<QtMessageTarget> mainTarget_;
+    bool ending_ = false;
+};
+
+/// The running screensaver application (null when none).
+CSaverApp* SaverApp();
+
+}  // namespace zelvor

@@ -1,0 +1,209 @@
+#include "saver/saver_view.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QSurfaceFormat>
+#include <QTimerEvent>
+#include <QWheelEvent>
+
+#include "app/gui_stream.h"
+#include "app/shared_message.h"
+#include "doc/dravik_doc.h"
+#include "platform/qt_message_target.h"
+
+namespace zelvor {
+
+namespace {
+
+/// The drawing code is OpenGL 1.x: it needs a compatibility context with a depth buffer.
+QSurfaceFormat ViewFormat() {
+    QSurfaceFormat format;
+    format.setRenderableType(QSurfaceFormat::OpenGL);
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    format.setVersion(2, 1);
+    format.setDepthBufferSize(24);
+    return format;
+}
+
+}  // namespace
+
+CSaverView::CSaverView(CDravikDoc* doc, int noOwnAnimation, QWindow* parent)
+    : QOpenGLWindow(QOpenGLWindow::NoPartialUpdate, parent),
+      CDravikGLView(doc),
+      doc_(doc),
+      noOwnAnimation_(noOwnAnimation),
+      messageTarget_(std::make_unique<QtMessageTarget>(this)) {
+    setFormat(ViewFormat());
+    requestRepaint = [this] { update(); };
+    makeContextCurrent = [this] {
+        if (context() == nullptr) return false;
+        makeCurrent();
+        return true;
+    };
+    // The surface worker reports to this window's thread.
+    SetMessageTarget(messageTarget_.get());
+}
+
+CSaverView::~CSaverView() {
+    if (startupTimer_ != 0) killTimer(startupTimer_);
+    // Display lists belong to this window's context: delete them while it can still be made current.
+    if (context() != nullptr) makeCurrent();
+    OnDestroy();
+    SetMessageTarget(nullptr);
+    if (context() != nullptr) doneCurrent();
+}
+
+void CSaverView::PostInit() {
+    if (startupTimer_ == 0) startupTimer_ = startTimer(STARTUP_TIMER_MS);
+}
+
+void CSaverView::OnInitialUpdate() {
+    if (context() != nullptr) {
+        makeCurrent();
+        CDravikGLView::OnInitialUpdate();
+    }
+    lastMouse_ = QCursor::pos();
+    // A top-level view keeps the caption its owner gave it.
+    if (parent() != nullptr) setTitle(QStringLiteral("CSaverView window"));
+}
+
+void CSaverView::initializeGL() {
+    if (!initialised_) {
+        initialised_ = true;
+        OnInitialUpdate();
+    }
+}
+
+void CSaverView::paintGL() {
+    // The toolkit does not always report sizes before the first paint: viewport and projection follow the
+    // window at every paint.
+    const qreal ratio = devicePixelRatio();
+    OnSize(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
+    Paint();
+}
+
+void CSaverView::OnUpdate(int hint) {
+    if (doc_ != nullptr && doc_->CloseBeforeLoaded()) return;
+    CDravikGLView::OnUpdate(hint);
+}
+
+int CSaverView::OnFileLoaded() {
+    if (doc_ != nullptr) doc_->UpdateAllViews(HINT_FILE_LOADED);
+    OnInitialUpdate();
+    update();
+    return 1;
+}
+
+int CSaverView::OnFirstFrameRead() {
+    if (doc_ != nullptr) doc_->FirstFrameWasRead();
+    update();
+    return 1;
+}
+
+int CSaverView::OnLoadStatus(const char* text) {
+    statusText_ = text != nullptr ? text : "";
+    return 1;
+}
+
+void CSaverView::CloseView() {
+    if (doc_ != nullptr) doc_->AdviseGracefullExit();
+}
+
+bool CSaverView::event(QEvent* event) {
+    if (const auto message = DecodeAppMessage(event)) {
+        switch (message->code) {
+            case MSG_FILE_LOADED: OnFileLoaded(); return true;
+            case MSG_FIRST_FRAME_READ: OnFirstFrameRead(); return true;
+            case MSG_SURFACE_DONE:
+                OnIsoSurfaceDone();
+                update();
+                return true;
+            case MSG_LOAD_PROGRESS:
+                OnLoadStatus(reinterpret_cast<const char*>(message->lParam));
+                return true;
+            case MSG_SHOW_MESSAGE:
+                if (showsSharedMessages_) MessageStream() << GetSharedMessage() << std::flush;
+                return true;
+            default: return true;
+        }
+    }
+    return QOpenGLWindow::event(event);
+}
+
+void CSaverView::timerEvent(QTimerEvent* event) {
+    OnTimer(event->timerId());
+    if (startupTimer_ != 0 && event->timerId() == startupTimer_) OnStartupTick();
+}
+
+void CSaverView::OnStartupTick() {
+    killTimer(startupTimer_);
+    startupTimer_ = 0;
+    if (doc_ == nullptr) return;
+    if (noOwnAnimation_ == 0) CreateOwnAnimationDialog();
+    // Calculations come later: the view shows coordinate files.
+    emit showFilesRequested();
+}
+
+QPoint CSaverView::DevicePoint(const QPointF& p) const {
+    const qreal ratio = devicePixelRatio();
+    return QPoint(static_cast<int>(p.x() * ratio), static_cast<int>(p.y() * ratio));
+}
+
+void CSaverView::EndSaver(bool adviseDocument) {
+    if (!endRequested_) {
+        endRequested_ = true;
+        emit closeRequested();
+    }
+    if (adviseDocument && doc_ != nullptr) doc_->AdviseGracefullExit();
+}
+
+void CSaverView::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint now = event->globalPosition().toPoint();
+    const QPoint step = now - lastMouse_;
+    lastMouse_ = now;
+    if (endsOnInput_ && step.x() * step.x() + step.y() * step.y() >= FAR_MOVE_PIXELS * FAR_MOVE_PIXELS) {
+        EndSaver(true);
+    }
+    unsigned flags = 0;
+    if (event->buttons() & Qt::LeftButton) flags |= MOUSE_LEFT;
+    if (event->buttons() & Qt::RightButton) flags |= MOUSE_RIGHT;
+    if (event->modifiers() & Qt::ShiftModifier) flags |= MOUSE_SHIFT;
+    const QPoint p = DevicePoint(event->position());
+    OnMouseMove(p.x(), p.y(), flags);
+}
+
+void CSaverView::mousePressEvent(QMouseEvent* event) {
+    const QPoint p = DevicePoint(event->position());
+    if (event->button() == Qt::LeftButton) {
+        if (endsOnInput_) EndSaver(true);
+        OnLButtonDown(p.x(), p.y(), (event->modifiers() & Qt::ShiftModifier) != 0);
+    } else if (event->button() == Qt::RightButton) {
+        if (endsOnInput_) EndSaver(false);
+        OnRButtonDown(p.x(), p.y());
+    }
+}
+
+void CSaverView::mouseReleaseEvent(QMouseEvent* event) {
+    const QPoint p = DevicePoint(event->position());
+    if (event->button() == Qt::LeftButton) OnLButtonUp(p.x(), p.y());
+    if (event->button() == Qt::RightButton) OnRButtonUp(p.x(), p.y());
+}
+
+void CSaverView::mouseDoubleClickEvent(QMouseEvent* event) {
+    const QPoint p = DevicePoint(event->position());
+    if (event->button() == Qt::LeftButton) OnLButtonDblClk(p.x(), p.y());
+}
+
+void CSaverView::wheelEvent(QWheelEvent* event) {
+    if (endsOnInput_) EndSaver(false);
+    QOpenGLWindow::wheelEvent(event);
+}
+
+void CSaverView::keyPressEvent(QKeyEvent* event) {
+    if (endsOnInput_) EndSaver(false);
+    QOpenGLWindow::keyPressEvent(event);
+}
+
+}  // namespace zelvor

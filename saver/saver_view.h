@@ -1,0 +1,95 @@
+#pragma once
+/// CSaverView: the screensaver's view, an OpenGL window that runs the document view logic, starts what the
+/// saver shows and, in full-screen mode, ends the program on the first real user input.
+#include <QOpenGLWindow>
+#include <QPoint>
+#include <memory>
+#include <string>
+
+#include "render/dravik_gl_view.h"
+
+namespace zelvor {
+
+class CDravikDoc;
+class QtMessageTarget;
+
+class CSaverView : public QOpenGLWindow, public CDravikGLView {
+    Q_OBJECT
+public:
+    /// Id of the one-shot start-up timer (its handle is whatever the toolkit assigns).
+    static constexpr int STARTUP_TIMER_ID = 123456;
+    static constexpr int STARTUP_TIMER_MS = 200;
+    /// A move of this many pixels or more in one step ends the full-screen saver.
+    static constexpr int FAR_MOVE_PIXELS = 10;
+
+    /// noOwnAnimation non-zero: the view never creates its own animation dialog.
+    CSaverView(CDravikDoc* doc, int noOwnAnimation, QWindow* parent = nullptr);
+    ~CSaverView() override;
+
+    /// Starts the start-up timer once.
+    void PostInit();
+    /// The base initial update (when the window exists), then the cursor becomes the last mouse position.
+    void OnInitialUpdate();
+    /// Input ends the program (the main window is the full-screen frame, or an XScreenSaver window).
+    void SetEndsOnInput(bool on) { endsOnInput_ = on; }
+    bool EndsOnInput() const { return endsOnInput_; }
+    /// 1: an ordinary view; 0: it lives inside another window (the preview host).
+    int standAlone = 1;
+    /// The view handles the shared-message notification itself (it is the main window).
+    void SetShowsSharedMessages(bool on) { showsSharedMessages_ = on; }
+
+    /// Document updates reach the view logic only while the document is not abandoning its load.
+    void OnUpdate(int hint) override;
+    /// Handlers of the loader's notifications; each returns 1.
+    int OnFileLoaded();
+    int OnFirstFrameRead();
+    /// The status text shown with the view (empty when none is given).
+    int OnLoadStatus(const char* text);
+    const std::string& StatusText() const { return statusText_; }
+
+    CDravikDoc* GetDocument() const { return doc_; }
+    QPoint LastMousePosition() const { return lastMouse_; }
+    int StartupTimerHandle() const { return startupTimer_; }
+    /// Close request: advise the document to end its work; in preview mode also quit with -42.
+    void CloseView();
+
+    /// Creates the hidden animation dialog that animates this view (the animation comes later: nothing yet).
+    virtual void CreateOwnAnimationDialog() {}
+
+signals:
+    /// Full-screen input asked the program to end: the owner closes the main window.
+    void closeRequested();
+    /// The start-up tick decided the view shows coordinate files: the owner starts the playlist.
+    void showFilesRequested();
+
+protected:
+    void initializeGL() override;
+    void paintGL() override;
+    bool event(QEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void OnStartupTick();
+    /// Hides the windows and asks for the end; adviseDocument also stops the document's work.
+    void EndSaver(bool adviseDocument);
+    QPoint DevicePoint(const QPointF& p) const;
+
+    CDravikDoc* doc_;
+    int noOwnAnimation_;
+    int startupTimer_ = 0;
+    QPoint lastMouse_;
+    bool endsOnInput_ = false;
+    bool showsSharedMessages_ = false;
+    bool initialised_ = false;
+    bool endRequested_ = false;
+    std::string statusText_;
+    std::unique_ptr<QtMessageTarget> messageTarget_;
+};
+
+}  // namespace zelvor

@@ -1,0 +1,120 @@
+// The saver's command line: the switches the system and XScreenSaver start it with.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "saver/command_line.h"
+
+namespace zelvor {
+namespace {
+
+ScreenSaverMode ModeOf(const std::vector<std::string>& args) {
+    return RunModeForLetter(NormaliseCommandLine(args).modeLetter);
+}
+
+TEST(CommandLine, EverySpellingOfFullScreenSelectsFullScreen) {
+    for (const char* arg : {"/S", "-s", "s", "/s"}) {
+        const NormalisedCommandLine line = NormaliseCommandLine({arg});
+        EXPECT_EQ(line.modeLetter, "s") << arg;
+        EXPECT_EQ(line.modeArgument, "") << arg;
+        EXPECT_EQ(ModeOf({arg}), FULL_SCREEN_MODE) << arg;
+    }
+}
+
+TEST(CommandLine, AnyOtherLetterOrAFileNameSelectsFullScreen) {
+    EXPECT_EQ(ModeOf({"/x"}), FULL_SCREEN_MODE);
+    EXPECT_EQ(ModeOf({"molecule.xyz"}), FULL_SCREEN_MODE);
+}
+
+TEST(CommandLine, ConfigureWithAndWithoutParent) {
+    EXPECT_EQ(ModeOf({}), CONFIGURE_MODE);
+    EXPECT_EQ(NormaliseCommandLine({}).modeLetter, "");
+    EXPECT_EQ(ModeOf({"/c"}), CONFIGURE_MODE);
+    EXPECT_EQ(ReadWindowHandle(NormaliseCommandLine({"/c"}).modeArgument), 0u);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"/c:5678"}, {"-c", "5678"}, {"/c", "5678"}}) {
+        const NormalisedCommandLine line = NormaliseCommandLine(args);
+        EXPECT_EQ(RunModeForLetter(line.modeLetter), CONFIGURE_MODE);
+        EXPECT_EQ(ReadWindowHandle(line.modeArgument), 5678u) << args[0];
+    }
+    // The colon becomes a blank that stays in front of the argument.
+    EXPECT_EQ(NormaliseCommandLine({"/c:1234"}).modeArgument, " 1234");
+}
+
+TEST(CommandLine, PreviewTakesTheWindowId) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"/p", "5678"}, {"/p:5678"}, {"/P5678"}}) {
+        const NormalisedCommandLine line = NormaliseCommandLine(args);
+        EXPECT_EQ(RunModeForLetter(line.modeLetter), PREVIEW_MODE);
+        EXPECT_EQ(ReadWindowHandle(line.modeArgument), 5678u);
+    }
+    EXPECT_EQ(NormaliseCommandLine({"/p", "1234"}).modeArgument, "1234");
+    EXPECT_EQ(ReadWindowHandle(NormaliseCommandLine({"/p", "0x2A00004"}).modeArgument), 0x2A00004u);
+    EXPECT_EQ(ReadWindowHandle(NormaliseCommandLine({"/p"}).modeArgument), 0u);
+}
+
+TEST(CommandLine, OverlongInputIsCutNotOverrun) {
+    const std::string huge(100000, '7');
+    const NormalisedCommandLine line = NormaliseCommandLine({"/p", huge, huge});
+    EXPECT_EQ(line.modeLetter, "p");
+    // Letter and the digits that fitted: the joined line never grows past its capacity.
+    EXPECT_EQ(line.modeArgument, std::string(MAX_JOINED_COMMAND_LINE - 2, '7'));
+    // Far too many digits for any window: not a window.
+    EXPECT_EQ(ReadWindowHandle(line.modeArgument), 0u);
+
+    std::vector<std::string> many(5000, "/");
+    many.push_back("s");
+    EXPECT_EQ(NormaliseCommandLine(many).modeLetter, "");  // the letter came after the capacity
+}
+
+TEST(WindowHandle, DecimalHexBlanksAndGarbage) {
+    EXPECT_EQ(ReadWindowHandle("  42"), 42u);
+    EXPECT_EQ(ReadWindowHandle("0x1f"), 31u);
+    EXPECT_EQ(ReadWindowHandle("0X1F"), 31u);
+    EXPECT_EQ(ReadWindowHandle("017"), 17u);  // decimal, never octal
+    EXPECT_EQ(ReadWindowHandle("12ab"), 12u);
+    EXPECT_EQ(ReadWindowHandle("abc"), 0u);
+    EXPECT_EQ(ReadWindowHandle(""), 0u);
+    EXPECT_EQ(ReadWindowHandle("0x"), 0u);
+    EXPECT_EQ(ReadWindowHandle("99999999999999999999999"), 0u);
+}
+
+TEST(XScreenSaverConventions, RootWindowIdAndEnvironment) {
+    XScreenSaverRequest r = ReadXScreenSaverConventions({"-root"}, nullptr);
+    EXPECT_TRUE(r.applies);
+    EXPECT_FALSE(r.embed);
+
+    r = ReadXScreenSaverConventions({"-root"}, "0x400007");
+    EXPECT_TRUE(r.applies);
+    EXPECT_TRUE(r.embed);
+    EXPECT_EQ(r.window, 0x400007u);
+
+    r = ReadXScreenSaverConventions({"-window-id", "0x600002"}, "0x400007");
+    EXPECT_TRUE(r.embed);
+    EXPECT_EQ(r.window, 0x600002u);
+    r = ReadXScreenSaverConventions({"-window-id", "123"}, nullptr);
+    EXPECT_EQ(r.window, 123u);
+    r = ReadXScreenSaverConventions({"-window-id"}, nullptr);
+    EXPECT_TRUE(r.embed);
+    EXPECT_EQ(r.window, 0u);  // no id: no usable window
+
+    r = ReadXScreenSaverConventions({}, "0x400007");
+    EXPECT_TRUE(r.embed);
+    EXPECT_EQ(r.window, 0x400007u);
+
+    // The Windows switches are not XScreenSaver's, even with the variable set.
+    EXPECT_FALSE(ReadXScreenSaverConventions({"/s"}, "0x400007").applies);
+    EXPECT_FALSE(ReadXScreenSaverConventions({"/p", "12"}, nullptr).applies);
+    EXPECT_FALSE(ReadXScreenSaverConventions({}, nullptr).applies);
+    EXPECT_FALSE(ReadXScreenSaverConventions({}, "").applies);
+}
+
+TEST(ViewFileArgument, OnlyTheViewOptionWithOneFile) {
+    EXPECT_EQ(ReadViewFileArgument({"--view", "/tmp/a.xyz"}), "/tmp/a.xyz");
+    EXPECT_EQ(ReadViewFileArgument({"--view"}), "");
+    EXPECT_EQ(ReadViewFileArgument({"/tmp/a.xyz"}), "");
+}
+
+}  // namespace
+}  // namespace zelvor

@@ -1,0 +1,269 @@
+// The zelvor program under a private X server: full-screen ending rules, drawing into a given window and
+// the message without one. Input comes from xdotool, as from a user.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <QTemporaryDir>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "app/app_profile.h"
+#include "app/app_settings.h"
+#include "support/test_support.h"
+#include "x_session.h"
+// Xlib last: its macros (Status, Bool, None) clash with the toolkit's headers.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace zelvor::test {
+namespace {
+
+constexpr int SCREEN_W = 640, SCREEN_H = 480;
+/// Bounds of the waits: generous for a loaded machine, never reached when things work.
+constexpr int START_MS = 8000, EXIT_MS = 5000;
+/// The saver is expected to stay: how long a wrong exit gets to show itself.
+constexpr int STAYS_MS = 500;
+constexpr int SAVER_STATUS = 214;  // exit code -42
+
+int DistinctColours(Display* display, Window window, int x, int y, int w, int h) {
+    XImage* image = XGetImage(display, window, x, y, w, h, AllPlanes, ZPixmap);
+    if (image == nullptr) return 0;
+    std::set<unsigned long> colours;
+    for (int j = 0; j < h; j += 2) {
+        for (int i = 0; i < w; i += 2) colours.insert(XGetPixel(image, i, j));
+    }
+    XDestroyImage(image);
+    return static_cast<int>(colours.size());
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class SaverEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (FindProgram("Xvfb").empty()) GTEST_SKIP() << "Xvfb is not installed";
+        if (FindProgram("xdotool").empty()) GTEST_SKIP() << "xdotool is not installed";
+        xvfb_ = std::make_unique<XvfbServer>(SCREEN_W, SCREEN_H);
+        ASSERT_TRUE(xvfb_->Running());
+        display_ = XOpenDisplay(xvfb_->Display().c_str());
+        ASSERT_NE(display_, nullptr);
+        root_ = DefaultRootWindow(display_);
+    }
+
+    void TearDown() override {
+        if (display_ != nullptr) XCloseDisplay(display_);
+    }
+
+    /// xscreensaverWindow: the XSCREENSAVER_WINDOW value (empty: not set).
+    std::unique_ptr<ChildProcess> StartZelvor(const std::vector<std::string>& args,
+                                              const std::string& platform = "xcb",
+                                              const std::string& xscreensaverWindow = {},
+                                              const std::string& configHome = {}) {
+        std::map<std::string, std::string> set{{"DISPLAY", xvfb_->Display()},
+                                               {"QT_QPA_PLATFORM", platform},
+                                               {"XDG_CONFIG_HOME", configHome.empty() ? home_.path().toStdString()
+                                                                                      : configHome},
+                                               {"XDG_RUNTIME_DIR", home_.path().toStdString()},
+                                               // In sanitizer builds: the desktop libraries the toolkit
+                                               // loads (D-Bus, the GL driver, unloaded plugins) leave
+                                               // blocks behind at exit; memory errors still end the run.
+                                               {"ASAN_OPTIONS", "detect_leaks=0"}};
+        std::vector<std::string> unset;
+        if (xscreensaverWindow.empty()) {
+            unset.push_back("XSCREENSAVER_WINDOW");
+        } else {
+            set["XSCREENSAVER_WINDOW"] = xscreensaverWindow;
+        }
+        return std::make_unique<ChildProcess>(BinDir() + "/zelvor", args, set, unset, StderrPath());
+    }
+
+    /// The bottom band of the screen, where the overlay names the file shown.
+    std::vector<unsigned long> ScreenImage() {
+        std::vector<unsigned long> pixels;
+        XImage* image = XGetImage(display_, root_, 0, SCREEN_H - 40, SCREEN_W, 40, AllPlanes, ZPixmap);
+        if (image == nullptr) return pixels;
+        for (int j = 0; j < 40; ++j) {
+            for (int i = 0; i < SCREEN_W; ++i) pixels.push_back(XGetPixel(image, i, j));
+        }
+        XDestroyImage(image);
+        return pixels;
+    }
+
+    Window CreateHostWindow(int x, int y, int w, int h) {
+        const unsigned long white = WhitePixel(display_, DefaultScreen(display_));
+        const Window host = XCreateSimpleWindow(display_, root_, x, y, w, h, 0, white, white);
+        XMapWindow(display_, host);
+        XSync(display_, False);
+        return host;
+    }
+
+    std::string StderrPath() const { return home_.path().toStdString() + "/stderr.txt"; }
+
+    bool Xdotool(const std::vector<std::string>& args) {
+        return RunToCompletion(FindProgram("xdotool"), args, {{"DISPLAY", xvfb_->Display()}}, EXIT_MS);
+    }
+
+    bool MoveMouseTo(int x, int y) { return Xdotool({"mousemove", std::to_string(x), std::to_string(y)}); }
+
+    QTemporaryDir home_;
+    std::unique_ptr<XvfbServer> xvfb_;
+    Display* display_ = nullptr;
+    Window root_ = 0;
+};
+
+TEST_F(SaverEndToEnd, FullScreenShowsTheDemoAndEndsOnlyOnAFarMove) {
+    ASSERT_TRUE(MoveMouseTo(100, 100));
+    auto saver = StartZelvor({"/s"});
+    ASSERT_TRUE(saver->Started());
+    // The demo molecule, shaded, in the middle of the screen that was black.
+    ASSERT_TRUE(WaitFor([&] { return DistinctColours(display_, root_, 220, 190, 200, 100) > 8; }, START_MS))
+        << ReadAll(StderrPath());
+
+    for (int step = 1; step <= 6; ++step) ASSERT_TRUE(MoveMouseTo(100 + 5 * step, 100));
+    EXPECT_FALSE(saver->WaitForExit(STAYS_MS)) << "a drift of 5 pixels per move ended the saver";
+
+    ASSERT_TRUE(MoveMouseTo(142, 100));
+    const std::optional<int> status = saver->WaitForExit(EXIT_MS);
+    ASSERT_TRUE(status) << "a 12-pixel jump did not end the saver";
+    ASSERT_TRUE(WIFEXITED(*status));
+    EXPECT_EQ(WEXITSTATUS(*status), SAVER_STATUS);
+}
+
+TEST_F(SaverEndToEnd, FullScreenEndsOnAKey) {
+    ASSERT_TRUE(MoveMouseTo(10, 10));
+    auto saver = StartZelvor({"-s"});
+    ASSERT_TRUE(WaitFor([&] { return DistinctColours(display_, root_, 0, 0, SCREEN_W, SCREEN_H) > 8; }, START_MS));
+    ASSERT_TRUE(Xdotool({"key", "space"}));
+    const std::optional<int> status = saver->WaitForExit(EXIT_MS);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == SAVER_STATUS);
+}
+
+TEST_F(SaverEndToEnd, FullScreenEndsWhenAnotherWindowTakesTheFocus) {
+    ASSERT_TRUE(MoveMouseTo(100, 100));
+    auto saver = StartZelvor({"/s"});
+    ASSERT_TRUE(WaitFor([&] { return DistinctColours(display_, root_, 0, 0, SCREEN_W, SCREEN_H) > 8; }, START_MS));
+    EXPECT_FALSE(saver->WaitForExit(0));
+    const Window other = CreateHostWindow(SCREEN_W - 60, SCREEN_H - 60, 50, 50);
+    XSetInputFocus(display_, other, RevertToParent, CurrentTime);
+    XSync(display_, False);
+    const std::optional<int> status = saver->WaitForExit(EXIT_MS);
+    ASSERT_TRUE(status) << "the saver kept running without the focus";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == SAVER_STATUS);
+}
+
+TEST_F(SaverEndToEnd, PreviewDrawsInsideTheGivenWindowAndEndsWithIt) {
+    const Window host = CreateHostWindow(50, 40, 240, 180);
+    auto saver = StartZelvor({"/p", std::to_string(host)});
+    ASSERT_TRUE(WaitFor([&] { return DistinctColours(display_, host, 0, 0, 240, 180) > 8; }, START_MS))
+        << ReadAll(StderrPath());
+    // Nothing outside the host.
+    EXPECT_EQ(DistinctColours(display_, root_, 400, 300, 200, 150), 1);
+    EXPECT_FALSE(saver->WaitForExit(0));
+
+    XDestroyWindow(display_, host);
+    XSync(display_, False);
+    const std::optional<int> status = saver->WaitForExit(EXIT_MS);
+    ASSERT_TRUE(status) << "the preview outlived its window";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == SAVER_STATUS);
+}
+
+TEST_F(SaverEndToEnd, XScreenSaverWindowIsDrawnIntoAndEndsOnAFarMove) {
+    for (int way = 0; way < 2; ++way) {
+        const Window host = CreateHostWindow(0, 0, 320, 240);
+        char hex[32];
+        std::snprintf(hex, sizeof hex, "0x%lx", host);
+        ASSERT_TRUE(MoveMouseTo(100, 100));
+        auto saver = way == 0 ? StartZelvor({"-window-id", hex}) : StartZelvor({"-root"}, "xcb", hex);
+        ASSERT_TRUE(WaitFor([&] { return DistinctColours(display_, host, 0, 0, 320, 240) > 8; }, START_MS))
+            << "way " << way << ": " << ReadAll(StderrPath());
+        ASSERT_TRUE(MoveMouseTo(103, 100));
+        EXPECT_FALSE(saver->WaitForExit(STAYS_MS)) << "way " << way;
+        ASSERT_TRUE(MoveMouseTo(140, 130));
+        const std::optional<int> status = saver->WaitForExit(EXIT_MS);
+        ASSERT_TRUE(status) << "way " << way;
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == SAVER_STATUS) << "way " << way;
+        XDestroyWindow(display_, host);
+        XSync(display_, False);
+    }
+}
+
+/// The saver's settings in the child's settings store: playlist entries, interval and shuffle flag.
+void WritePlaylistSettings(const std::vector<std::string>& files, int seconds, int shuffle) {
+    CAppProfile profile;
+    profile.SetRegistryKey("Cobrant");
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        profile.WriteProfileString("Config", "XYZ file" + std::to_string(i), files[i]);
+    }
+    profile.WriteProfileInt("Config", "Files to show", static_cast<int>(files.size()));
+    profile.WriteProfileInt("Config", "Coordinate File Load Time", seconds);
+    CAppSettings settings(true);
+    settings.LoadSettings();
+    settings.shuffleFiles = shuffle;
+}  // the record saves itself as it goes
+
+TEST_F(SaverEndToEnd, ShuffledPlaylistIsWrittenBackAtExit) {
+    test::ScopedConfigHome config;
+    const std::string a = DataPath("valid-cell-triclinic.xyz"), b = DataPath("xcrysden-anim.xyz");
+    WritePlaylistSettings({a, b, "/no/such/file.xyz"}, 180, 1);
+
+    ASSERT_TRUE(MoveMouseTo(100, 100));
+    auto saver = StartZelvor({"/s"}, "xcb", {}, config.Path());
+    ASSERT_TRUE(WaitFor([&] { return DistinctColours(display_, root_, 0, 0, SCREEN_W, SCREEN_H) > 8; }, START_MS));
+    ASSERT_TRUE(MoveMouseTo(200, 200));
+    const std::optional<int> status = saver->WaitForExit(EXIT_MS);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == SAVER_STATUS);
+
+    // The order in use was saved: the same entries, the missing file as the demo marker.
+    CAppProfile profile;
+    profile.SetRegistryKey("Cobrant");
+    std::multiset<std::string> saved;
+    for (int i = 0; i < 3; ++i) saved.insert(profile.GetProfileString("Config", "XYZ file" + std::to_string(i), ""));
+    EXPECT_EQ(saved, (std::multiset<std::string>{a, b, "nonexistent.xyz"}));
+    EXPECT_EQ(profile.GetProfileInt("Config", "Files to show", 0), 3);
+}
+
+TEST_F(SaverEndToEnd, TwoPlaylistFilesAlternateAtTheInterval) {
+    test::ScopedConfigHome config;
+    WritePlaylistSettings({DataPath("valid-cell-triclinic.xyz"), DataPath("xcrysden-anim.xyz")}, 1, 0);
+
+    ASSERT_TRUE(MoveMouseTo(100, 100));
+    auto saver = StartZelvor({"/s"}, "xcb", {}, config.Path());
+    // The file name in the overlay tells the two apart: a, then b, then a again.
+    auto shown = [&] { return ScreenImage(); };
+    auto named = [](const std::vector<unsigned long>& band) {
+        return std::set<unsigned long>(band.begin(), band.end()).size() > 1;
+    };
+    std::vector<unsigned long> first, second;
+    ASSERT_TRUE(WaitFor([&] { first = shown(); return named(first); }, START_MS));
+    ASSERT_TRUE(WaitFor([&] { second = shown(); return second != first && named(second); }, START_MS));
+    ASSERT_TRUE(WaitFor([&] { return shown() == first; }, START_MS)) << "the first file did not come back";
+    ASSERT_TRUE(MoveMouseTo(200, 200));
+    EXPECT_TRUE(saver->WaitForExit(EXIT_MS));
+}
+
+TEST_F(SaverEndToEnd, PreviewWithoutAUsableWindowSaysSoAndEnds) {
+    const std::string message = "Parent window handle not supplied on commandline.\nZelvor terminates.\n";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"/p"}, {"/p", "0"}, {"/p", "0x7ffffff"}, {"/p:12ab"}}) {
+        // Headless presentation: the message goes to standard error instead of a box that waits for a click.
+        auto saver = StartZelvor(args, "offscreen");
+        const std::optional<int> status = saver->WaitForExit(EXIT_MS);
+        ASSERT_TRUE(status) << args[0];
+        EXPECT_TRUE(WIFEXITED(*status)) << args[0];
+        EXPECT_EQ(ReadAll(StderrPath()).find(message) != std::string::npos, true)
+            << args[0] << ": " << ReadAll(StderrPath());
+    }
+}
+
+}  // namespace
+}  // namespace zelvor::test
