@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProxyStyle>
 #include <algorithm>
 
 #include "scrivel/scrivel_popup.h"
@@ -27,6 +28,15 @@ std::atomic<CScrivelCtrl::WarningPresenter> warningPresenter{&ShowWarningBox};
 
 constexpr int POPUP_MIN_WIDTH = 120;
 
+/// The edit box shows its text without a caret: the value is edited as a whole, not by cursor position.
+class HiddenCaretStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+        if (metric == PM_TextCursorWidth) return 0;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
+
 }  // namespace
 
 std::atomic<int> CScrivelCtrl::liveCount_{0};
@@ -44,6 +54,9 @@ CScrivelCtrl::CScrivelCtrl(QWidget* parent)
     ++liveCount_;
     m_edit->setObjectName("edit");
     m_edit->setProperty("controlId", IDC_EDIT);
+    auto* caretStyle = new HiddenCaretStyle;
+    caretStyle->setParent(m_edit);  // deleted with the edit box, after it stopped using it
+    m_edit->setStyle(caretStyle);
     m_spin->setObjectName("spin");
     m_spin->setProperty("controlId", IDC_SPIN);
     m_spin->SetRange(static_cast<int>(m_nSpinPositions));

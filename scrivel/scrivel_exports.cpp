@@ -15,6 +15,14 @@ namespace {
 
 std::atomic<int> serverLocks{0};
 
+/// A caller's lock keeps the library loaded (DllCanUnloadNow) while it holds a factory.
+void LockLibrary(bool lock) {
+    if (lock)
+        ++serverLocks;
+    else if (serverLocks.load() > 0)
+        --serverLocks;
+}
+
 /// Makes Scrivel controls; the one class of this library.
 class CScrivelFactory final : public zelvor::IClassFactory {
 public:
@@ -23,17 +31,25 @@ public:
         if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
         return new CScrivelCtrl(parent);
     }
-    void LockServer(bool lock) override {
-        if (lock)
-            ++serverLocks;
-        else if (serverLocks.load() > 0)
-            --serverLocks;
-    }
+    void LockServer(bool lock) override { LockLibrary(lock); }
 };
 
-bool IsScrivelClass(const char* classId) {
+/// Makes the control's property page: the page "General", which holds nothing beyond its caption.
+class CScrivelPropPageFactory final : public zelvor::IClassFactory {
+public:
+    QWidget* CreateInstance(QWidget* parent) override {
+        if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
+        auto* page = new QWidget(parent);
+        page->setObjectName("ScrivelPropPage");
+        page->setWindowTitle(scrivel::SCRIVEL_PROPPAGE_CAPTION);
+        return page;
+    }
+    void LockServer(bool lock) override { LockLibrary(lock); }
+};
+
+bool SameClass(const char* classId, const char* known) {
     // Class ids compare without regard to case, as GUIDs do.
-    return classId && strcasecmp(classId, scrivel::SCRIVEL_CLASS_ID) == 0;
+    return classId && strcasecmp(classId, known) == 0;
 }
 
 /// The absolute path of this library, from the loader's record of where this function lives.
@@ -59,9 +75,14 @@ Q_DECL_EXPORT int DllCanUnloadNow() {
 Q_DECL_EXPORT int DllGetClassObject(const char* classId, zelvor::IClassFactory** factory) {
     if (!factory) return zelvor::COMPONENT_CLASS_NOT_AVAILABLE;
     *factory = nullptr;
-    if (!IsScrivelClass(classId)) return zelvor::COMPONENT_CLASS_NOT_AVAILABLE;
     static CScrivelFactory scrivelFactory;
-    *factory = &scrivelFactory;
+    static CScrivelPropPageFactory pageFactory;
+    if (SameClass(classId, scrivel::SCRIVEL_CLASS_ID))
+        *factory = &scrivelFactory;
+    else if (SameClass(classId, scrivel::SCRIVEL_PROPPAGE_CLASS_ID))
+        *factory = &pageFactory;
+    else
+        return zelvor::COMPONENT_CLASS_NOT_AVAILABLE;
     return zelvor::COMPONENT_OK;
 }
 
@@ -69,14 +90,19 @@ Q_DECL_EXPORT int DllGetClassObject(const char* classId, zelvor::IClassFactory**
 Q_DECL_EXPORT int DllRegisterServer() {
     const std::string path = OwnLibraryPath();
     if (path.empty()) return zelvor::COMPONENT_REGISTRATION_FAILED;
-    return zelvor::RegisterComponentClass(scrivel::SCRIVEL_CLASS_ID, scrivel::SCRIVEL_PROG_ID, path)
+    // The control and its property page, which is registered with it.
+    return zelvor::RegisterComponentClass(scrivel::SCRIVEL_CLASS_ID, scrivel::SCRIVEL_PROG_ID, path) &&
+                   zelvor::RegisterComponentClass(scrivel::SCRIVEL_PROPPAGE_CLASS_ID,
+                                                  scrivel::SCRIVEL_PROPPAGE_PROG_ID, path)
                ? zelvor::COMPONENT_OK
                : zelvor::COMPONENT_REGISTRATION_FAILED;
 }
 
 /// Removes what DllRegisterServer recorded.
 Q_DECL_EXPORT int DllUnregisterServer() {
-    return zelvor::UnregisterComponentClass(scrivel::SCRIVEL_CLASS_ID, scrivel::SCRIVEL_PROG_ID)
+    const bool page =
+        zelvor::UnregisterComponentClass(scrivel::SCRIVEL_PROPPAGE_CLASS_ID, scrivel::SCRIVEL_PROPPAGE_PROG_ID);
+    return zelvor::UnregisterComponentClass(scrivel::SCRIVEL_CLASS_ID, scrivel::SCRIVEL_PROG_ID) && page
                ? zelvor::COMPONENT_OK
                : zelvor::COMPONENT_REGISTRATION_FAILED;
 }

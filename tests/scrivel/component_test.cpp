@@ -78,6 +78,22 @@ TEST_F(ScrivelComponentTest, CreatesTheControlByClassIdAndReachesItsInterface) {
     EXPECT_EQ(canUnload(), zelvor::COMPONENT_OK);
 }
 
+TEST_F(ScrivelComponentTest, ThePropertyPageGeneralIsRegisteredWithTheControl) {
+    ASSERT_TRUE(zelvor::RegisterComponentLibrary(LibraryPath()));
+    EXPECT_EQ(zelvor::ClassIdFromProgId(scrivel::SCRIVEL_PROPPAGE_PROG_ID), scrivel::SCRIVEL_PROPPAGE_CLASS_ID);
+    QWidget parent;
+    std::string error;
+    QWidget* page = zelvor::CreateComponent(scrivel::SCRIVEL_PROPPAGE_CLASS_ID, &parent, &error);
+    ASSERT_NE(page, nullptr) << error;
+    EXPECT_EQ(page->windowTitle().toStdString(), "General");
+    delete page;
+
+    zelvor::DynamicLibrary scrivel(LibraryPath());
+    auto unregister = scrivel.Resolve<zelvor::DllUnregisterServerFunction>("DllUnregisterServer");
+    ASSERT_EQ(unregister(), zelvor::COMPONENT_OK);
+    EXPECT_FALSE(zelvor::ClassIdFromProgId(scrivel::SCRIVEL_PROPPAGE_PROG_ID));
+}
+
 TEST_F(ScrivelComponentTest, UnknownOrBrokenRegistrationsFailCleanly) {
     std::string error;
     EXPECT_EQ(zelvor::CreateComponent("{00000000-0000-0000-0000-000000000000}", nullptr, &error), nullptr);

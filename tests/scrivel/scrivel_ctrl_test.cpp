@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QStyle>
 #include <QTest>
 #include <QToolButton>
 #include <cmath>
@@ -68,6 +69,10 @@ TEST_F(ScrivelCtrlTest, WithoutRangeItShowsNothingAndIgnoresInput) {
     EXPECT_EQ(ctrl_->GetScrollValue(), 3);
     EXPECT_EQ(Trackbar()->value(), 0);
     EXPECT_EQ(spy_->count(), 0);
+}
+
+TEST_F(ScrivelCtrlTest, TheEditBoxHidesItsCaret) {
+    EXPECT_EQ(ctrl_->Edit()->style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, ctrl_->Edit()), 0);
 }
 
 TEST_F(ScrivelCtrlTest, InitAllinOneGoSetsEverythingAndDerivesTheSteps) {
