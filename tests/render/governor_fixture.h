@@ -1,0 +1,45 @@
+#pragma once
+// A governor whose readings come from a script and whose posted requests are applied at once, as the
+// user-interface thread would.
+#include <deque>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "render/governor.h"
+
+namespace zelvor::test {
+
+struct ScriptedGovernor {
+    C3DViewSettings settings{C3DViewSettings::Transient{}};
+    std::deque<double> script;  // one entry per GetCPUPercent; the last one repeats
+    std::vector<std::pair<int, int>> posts;
+    std::vector<int> qualityAfterPost;
+    std::vector<int> waits;
+    std::unique_ptr<CTessellationGovernor> governor;
+
+    explicit ScriptedGovernor(GovernorLimits limits) {
+        settings.optimiseTessellation = 1;
+        settings.showSurface = 0;
+        settings.surfaceDistance = 1.0;
+        settings.renderQuality = 15;
+        int call = 0;
+        governor = std::make_unique<CTessellationGovernor>(
+            settings,
+            [this, call]() mutable {
+                // Both readings of one measurement give the same value; the second one counts.
+                const double value = script.front();
+                if (++call % 2 == 0 && script.size() > 1) script.pop_front();
+                return value;
+            },
+            [this](int kind, int amount) {
+                posts.emplace_back(kind, amount);
+                governor->OnSetSceneTesselation(kind, amount);
+                qualityAfterPost.push_back(settings.renderQuality);
+            },
+            [this](int ms) { waits.push_back(ms); });
+        governor->SetLimits(limits);
+    }
+};
+
+}  // namespace zelvor::test
