@@ -24,6 +24,7 @@ CDravikGLView::CDravikGLView(CDravikDoc* doc, bool transientSettings)
       surfaceStepOf_(new double[MAX_FRAMES]) {
     storedSettingsFound_ = settings_->persistent && settings_->loaded && !settings_->loadFailed;
     ResetSurfaceFlags();
+    CreateGovernor();
     if (doc_) doc_->AddObserver(this);
 }
 
@@ -32,11 +33,15 @@ CDravikGLView::~CDravikGLView() { OnDestroy(); }
 void CDravikGLView::OnDestroy() {
     if (destroyed_) return;
     destroyed_ = true;
+    // The governor waits for compiles and sleeps between measurements: wake it before joining it.
+    AbortGovernor();
     if (displayListEvent_) displayListEvent_->Set();
     // The worker reads the document and this view: it must end before either goes.
     surfaceStop_.store(true);
     if (surfaceWorker_.joinable()) surfaceWorker_.join();
     surfaceRunning_.store(false);
+    surfaceIdle_->Set();
+    governor_->Join();
     if (doc_) {
         doc_->RemoveObserver(this);
         if (doc_->GetViewSettings() == settings_.get()) doc_->AttachViewSettings(nullptr);
@@ -76,6 +81,7 @@ void CDravikGLView::OnInitialUpdate() {
     const std::string label = doc_->GetGUIDstr();
     displayListEvent_ = NamedEvent::Create("DisplayListevent_" + label, NamedEvent::ResetMode::Manual, false);
     cpuPerformanceEvent_ = NamedEvent::Create("CPUperformanceevent_" + label, NamedEvent::ResetMode::Manual, false);
+    RestartGovernor();
     doc_->UpdateAllViews(HINT_NEW_DATA);
     UpdatePollingFrequency();
     marchingCubes_.ClearVertexArrays();
@@ -140,6 +146,8 @@ void CDravikGLView::SetFixedGLState() {
 }
 
 void CDravikGLView::Paint() {
+    // The governor thread saves and restores the detail settings that drawing reads.
+    std::lock_guard lock(GovernorLock());
     SaveQualityForSpeed();
     if (!EnsureContext()) return;
     DrawScene();
@@ -167,6 +175,7 @@ void CDravikGLView::DrawScene() {
     glLoadIdentity();
     if (!HasFrameToShow() || !HasAtoms()) return;
     const int frameNr = doc_->GetFrameNr();
+    surfaceVerticesDrawn_ = 0;
 
     glShadeModel(GL_SMOOTH);
     glPolygonMode(GL_FRONT_AND_BACK, static_cast<GLenum>(s.polygonMode));
@@ -204,6 +213,7 @@ void CDravikGLView::DrawScene() {
 
     if (s.showAxes == 1) DrawAxes();
     if (s.showInfoText == 1) DrawTextOverlay();
+    governor_->surfaceVertexCount = surfaceVerticesDrawn_;
     glFlush();
 }
 
@@ -313,6 +323,7 @@ void CDravikGLView::OnUpdate(int hint) {
             lastBondSize_ = -1.0;
             lastMaxBondLength_ = -1.0;
             surfaceNeedsInit_ = true;
+            surfaceStateReady_ = true;
             OnSize(clientWidth_, clientHeight_);
             Repaint();
             break;

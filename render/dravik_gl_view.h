@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "doc/dravik_doc.h"
+#include "render/governor.h"
 #include "render/marching_cubes.h"
 #include "render/text_engine.h"
 #include "render/view_settings.h"
@@ -20,6 +21,7 @@ namespace zelvor {
 
 class NamedEvent;
 class MessageTarget;
+class CPerformance;
 
 /// A viewport with the projection and modelview matrices in force when it was captured.
 struct TransformSet {
@@ -134,6 +136,26 @@ public:
     const std::map<std::string, BondDisplayList>& BondLists() const { return bondLists_; }
     unsigned int SceneList() const { return sceneList_; }
     void SetFullScreenMode(bool on) { fullScreen_ = on; }
+    // --- tessellation governor ----------------------------------------------------------------------
+    /// True while the tessellation governor's thread works (tested without waiting).
+    bool IsGovernorRunning() const;
+    /// Where the governor measures the program's processor share (none: every measurement gives -1.0).
+    void SetPerformance(CPerformance* performance) { performance_ = performance; }
+    /// Limits and passes used by the next governor run.
+    void SetGovernorLimits(const GovernorLimits& limits) { governor_->SetLimits(limits); }
+    /// Starts the governor when the start conditions hold (at every paint).
+    virtual void SaveQualityForSpeed();
+    /// Applies one request of the governor thread (window message 0x8035); returns 1.
+    int OnSetSceneTesselation(int kind, int amount);
+    /// The document is about to replace its contents, or the view goes: the governor stops.
+    void AbortGovernor();
+    bool MustOptiPolygonThreadAbort() const { return governor_->MustOptiPolygonThreadAbort(); }
+    /// Lets a finished governor search again (the tessellation switch was toggled).
+    void ClearGovernorFinished() { governor_->ClearFinished(); }
+    CTessellationGovernor& Governor() { return *governor_; }
+    const std::string& GovernorStatusText() const { return governorStatus_; }
+    /// One animation step changed the camera: recompute the viewport and repaint everything.
+    void OnAnimationStep();
     void SetGovernorStatusText(std::string text) { governorStatus_ = std::move(text); }
 
     // --- hooks of later work (do nothing until it exists) ---------------------------------------
@@ -143,7 +165,8 @@ public:
     std::function<bool()> makeContextCurrent;
     /// Frame window caption.
     std::function<void(const std::string&)> setFrameWindowText;
-    virtual void SaveQualityForSpeed() {}
+    /// Whether an animation dialog animates this view (the governor runs only then).
+    virtual bool IsAnimating() const { return false; }
     virtual void UpdatePollingFrequency() {}
     virtual void OnTimer(int /*timerId*/) {}
     virtual void ApplyPredefinedAnimation(int /*animation*/) {}
@@ -218,7 +241,23 @@ private:
     bool fullScreen_ = false;
     std::string governorStatus_;
     bool destroyed_ = false;
-    mutable std::mutex governorLock_;  // the tessellation governor changes the quality from its thread
+
+    // Tessellation governor.
+    void CreateGovernor();
+    /// Measures with the events above; the sleeps end early when the governor is stopped.
+    double MeasureForGovernor();
+    /// New contents: a running governor is stopped and joined, then abort and finished flags are cleared.
+    void RestartGovernor();
+    std::unique_ptr<CTessellationGovernor> governor_;
+    CPerformance* performance_ = nullptr;
+    /// Set once hint 122 has set up the document's first surface state.
+    bool surfaceStateReady_ = false;
+    /// Signalled while the governor must stop: wakes it from its measuring pauses.
+    std::shared_ptr<NamedEvent> governorAbort_;
+    /// Signalled while no surface worker runs.
+    std::shared_ptr<NamedEvent> surfaceIdle_;
+    /// Iso-surface vertices drawn by the last DrawScene.
+    std::int64_t surfaceVerticesDrawn_ = 0;
 };
 
 }  // namespace zelvor

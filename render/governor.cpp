@@ -1,7 +1,6 @@
 #include "render/governor.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 
 namespace zelvor {
@@ -59,10 +58,9 @@ int AdjustRenderQuality(int renderQuality, int amount) {
     return static_cast<int>(std::floor(q + 0.5));
 }
 
-CTessellationGovernor::CTessellationGovernor(C3DViewSettings& settings, Reading reading, Post post, Wait wait)
-    : settings_(settings), reading_(std::move(reading)), post_(std::move(post)), wait_(std::move(wait)) {
+CTessellationGovernor::CTessellationGovernor(C3DViewSettings& settings, Reading reading, Post post)
+    : settings_(settings), reading_(std::move(reading)), post_(std::move(post)) {
     if (!post_) post_ = [](int, int) {};
-    if (!wait_) wait_ = [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
 }
 
 CTessellationGovernor::~CTessellationGovernor() {
@@ -71,16 +69,12 @@ CTessellationGovernor::~CTessellationGovernor() {
 }
 
 void CTessellationGovernor::SetLimits(const GovernorLimits& limits) {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(GovernorLock());
     limits_ = limits;
 }
 
 double CTessellationGovernor::GetCPUPercent() {
-    if (!reading_) return -1.0;
-    wait_(250);
-    reading_();
-    wait_(1000);
-    return reading_();
+    return reading_ ? reading_() : -1.0;
 }
 
 bool CTessellationGovernor::Start() {
@@ -96,13 +90,13 @@ void CTessellationGovernor::Join() {
 }
 
 CTessellationGovernor::Snapshot CTessellationGovernor::TakeSnapshot() const {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(GovernorLock());
     return {settings_.renderQuality, settings_.surfaceStep, settings_.bondSize, settings_.atomsAsSpheres,
             settings_.bondsAsTubes,  settings_.atomScale,   settings_.smoothLines};
 }
 
 void CTessellationGovernor::Restore(const Snapshot& snapshot) {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(GovernorLock());
     settings_.renderQuality = snapshot.renderQuality;
     settings_.surfaceStep = snapshot.surfaceStep;
     settings_.bondSize = snapshot.bondSize;
@@ -116,7 +110,7 @@ void CTessellationGovernor::Restore(const Snapshot& snapshot) {
 void CTessellationGovernor::PostAdjustment(int amount, bool lowering) {
     bool surface = false;
     if (!volumetric_) {
-        std::lock_guard guard(lock_);
+        std::lock_guard guard(GovernorLock());
         const std::int64_t vertices = surfaceVertexCount;
         const std::int64_t estimate = polygonEstimate;
         surface = settings_.showSurface &&
@@ -131,6 +125,7 @@ void CTessellationGovernor::PostAdjustment(int amount, bool lowering) {
 
 void CTessellationGovernor::SetSceneTesselation() {
     running_ = true;
+    converged_ = false;
     struct Ended {
         CTessellationGovernor& governor;
         ~Ended() {
@@ -141,7 +136,7 @@ void CTessellationGovernor::SetSceneTesselation() {
 
     GovernorLimits limits;
     {
-        std::lock_guard guard(lock_);
+        std::lock_guard guard(GovernorLock());
         settings_.surfaceStep = settings_.surfaceDistance;
         settings_.atomScale = START_ATOM_SCALE;
         settings_.renderQuality = START_RENDER_QUALITY;
@@ -156,7 +151,7 @@ void CTessellationGovernor::SetSceneTesselation() {
 
     for (;;) {
         {
-            std::lock_guard guard(lock_);
+            std::lock_guard guard(GovernorLock());
             if (settings_.optimiseTessellation != 1) break;
         }
         if (abort_ || finished_) break;
@@ -170,8 +165,9 @@ void CTessellationGovernor::SetSceneTesselation() {
         const bool converged = std::abs(u2 - previous) < tolerance && minCPU < u2 && u2 < maxCPU &&
                                minCPU < previous && previous < maxCPU;
         if (converged || pass > limits.passes) {
-            std::lock_guard guard(lock_);
+            std::lock_guard guard(GovernorLock());
             finished_ = true;
+            converged_ = converged;
             // The last step pushed usage over the top: go back to the last state inside the limits.
             if (previous < maxCPU && u2 > maxCPU) Restore(snapshot);
         }
@@ -185,7 +181,7 @@ void CTessellationGovernor::SetSceneTesselation() {
 
 int CTessellationGovernor::OnSetSceneTesselation(int kind, int amount) {
     {
-        std::lock_guard guard(lock_);
+        std::lock_guard guard(GovernorLock());
         if (kind == GOVERNOR_TESSELLATION) {
             const int q = AdjustRenderQuality(settings_.renderQuality, amount);
             settings_.renderQuality = std::clamp(q, MIN_RENDER_QUALITY, MAX_RENDER_QUALITY);
@@ -206,7 +202,7 @@ int CTessellationGovernor::OnSetSceneTesselation(int kind, int amount) {
 }
 
 std::string CTessellationGovernor::StatusText() const {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(GovernorLock());
     return statusText_;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "render/governor_lock.h"
 #include "render/view_settings.h"
 
 namespace zelvor {
@@ -64,22 +65,19 @@ int AdjustRenderQuality(int renderQuality, int amount);
 /// The governor: its thread measures and posts; `OnSetSceneTesselation` applies on the UI thread.
 class CTessellationGovernor {
 public:
-    /// Processor share of the program in percent; -1.0 when there is no measurement.
+    /// One whole measurement of the program's processor share in percent (CPerformance::GetCPUPercent);
+    /// -1.0 when there is none.
     using Reading = std::function<double()>;
-    /// Waits the given number of milliseconds (injectable so tests never sleep).
-    using Wait = std::function<void(int milliseconds)>;
     /// Posts WM_SET_SCENE_TESSELATION with kind and amount to the user-interface thread.
     using Post = std::function<void(int kind, int amount)>;
 
-    /// `settings` must outlive the governor; every access to it from here holds GovernorLock().
-    CTessellationGovernor(C3DViewSettings& settings, Reading reading, Post post, Wait wait = {});
+    /// `settings` must outlive the governor; every access to it from here holds the process-wide GovernorLock().
+    CTessellationGovernor(C3DViewSettings& settings, Reading reading, Post post);
     /// Aborts and joins the thread.
     ~CTessellationGovernor();
     CTessellationGovernor(const CTessellationGovernor&) = delete;
     CTessellationGovernor& operator=(const CTessellationGovernor&) = delete;
 
-    /// Guards renderQuality reads, the settings written by the governor and its snapshot.
-    std::recursive_mutex& GovernorLock() { return lock_; }
 
     /// Sets the limits read at the start of the next run.
     void SetLimits(const GovernorLimits& limits);
@@ -90,7 +88,7 @@ public:
     /// Iso-surface vertices drawn, summed by the view's drawing.
     std::atomic<std::int64_t> surfaceVertexCount{0};
 
-    /// Waits 250 ms and measures, waits 1000 ms and returns the second measurement.
+    /// The processor share measured now; -1.0 without a reading.
     double GetCPUPercent();
 
     /// Starts the governor thread unless one is running; false when it was running.
@@ -108,6 +106,8 @@ public:
     void ClearAbort() { abort_ = false; }
     bool MustOptiPolygonThreadAbort() const { return abort_; }
     bool IsFinished() const { return finished_; }
+    /// The last search ended inside the limits (not merely out of passes).
+    bool HasConverged() const { return converged_; }
     /// Lets a finished governor start again (tessellation switch toggled, new document).
     void ClearFinished() { finished_ = false; }
 
@@ -139,12 +139,11 @@ private:
     C3DViewSettings& settings_;
     Reading reading_;
     Post post_;
-    Wait wait_;
-    mutable std::recursive_mutex lock_;
     GovernorLimits limits_;
     std::atomic<bool> volumetric_{false};
     std::atomic<bool> abort_{false};
     std::atomic<bool> finished_{false};
+    std::atomic<bool> converged_{false};
     std::atomic<bool> running_{false};
     std::atomic<bool> fullScreen_{false};
     std::string statusText_;

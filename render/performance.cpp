@@ -4,9 +4,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
+
+#include "platform/named_event.h"
+#include "render/governor_lock.h"
 
 namespace zelvor {
 
@@ -22,10 +27,36 @@ int FailureCode(int error) { return static_cast<int>(0x80070000u | (static_cast<
 int CPerformance::Initialise() {
     initialised_ = false;
     status_ = Sample(lastCpuTicks_, lastNanoseconds_);
-    if (status_ != SUCCESS) return status_;
+    if (status_ != SUCCESS) {
+        std::fprintf(stderr, "Error status= %x\n", static_cast<unsigned>(status_));
+        return status_;
+    }
     percent_ = 0.0;
     initialised_ = true;
     return SUCCESS;
+}
+
+double CPerformance::GetCPUPercent(const std::vector<WaitHandle>& waitHandles,
+                                   const std::vector<NamedEvent*>& measuringEvents, const Sleep& sleep) {
+    if (!initialised_) return -1.0;
+    const Sleep pause = sleep ? sleep : [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
+    for (NamedEvent* event : measuringEvents)
+        if (event) event->Set();
+    // A display-list compile or a surface computation would count as the program's normal load.
+    for (const WaitHandle& wait : waitHandles)
+        if (wait) wait();
+    pause(250);
+    MeasurePerformance();
+    pause(1000);
+    MeasurePerformance();
+    for (NamedEvent* event : measuringEvents)
+        if (event) event->Reset();
+    return LastPercent();
+}
+
+double CPerformance::LastPercent() const {
+    std::lock_guard guard(GovernorLock());
+    return percent_;
 }
 
 double CPerformance::MeasurePerformance() {
@@ -35,16 +66,19 @@ double CPerformance::MeasurePerformance() {
     status_ = Sample(cpuTicks, nanoseconds);
     if (status_ != SUCCESS) return -1.0;
     const long ticksPerSecond = sysconf(_SC_CLK_TCK);
+    double percent = 0.0;
     if (nanoseconds > lastNanoseconds_ && ticksPerSecond > 0 && cpuTicks >= lastCpuTicks_) {
         const double cpuSeconds = static_cast<double>(cpuTicks - lastCpuTicks_) / static_cast<double>(ticksPerSecond);
         const double wallSeconds = static_cast<double>(nanoseconds - lastNanoseconds_) * 1e-9;
-        percent_ = 100.0 * cpuSeconds / wallSeconds;
-    } else {
-        percent_ = 0.0;
+        percent = 100.0 * cpuSeconds / wallSeconds;
+    }
+    {
+        std::lock_guard guard(GovernorLock());
+        percent_ = percent;
     }
     lastCpuTicks_ = cpuTicks;
     lastNanoseconds_ = nanoseconds;
-    return percent_;
+    return percent;
 }
 
 int CPerformance::Sample(std::uint64_t& cpuTicks, std::uint64_t& nanoseconds) const {

@@ -206,14 +206,14 @@ void CDravikGLView::GetZbufferRange(double& farthest, double& nearest) const {
 
 void CDravikGLView::SetRenderQuality(int quality) {
     {
-        std::lock_guard lock(governorLock_);
+        std::lock_guard lock(GovernorLock());
         settings_->renderQuality = ClampRenderQuality(quality);
     }
     Repaint();
 }
 
 int CDravikGLView::GetRenderQuality() const {
-    std::lock_guard lock(governorLock_);
+    std::lock_guard lock(GovernorLock());
     return settings_->renderQuality;
 }
 

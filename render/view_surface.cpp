@@ -41,12 +41,14 @@ void CDravikGLView::StartIsoSurface(int frame) {
     s.surfaceChanged = 0;
     // Only a worker already joined by OnIsoSurfaceDone can be left here.
     if (surfaceWorker_.joinable()) surfaceWorker_.join();
+    surfaceIdle_->Reset();
     surfaceWorker_ = std::thread([this, frame] { CalcIsoSurfaceThread(frame); });
 }
 
 void CDravikGLView::CalcIsoSurfaceThread(int frame) {
     const bool computed = marchingCubes_.CreateIsoSurface(frame);
     if (frame >= 0 && frame < MAX_FRAMES) surfaceState_[frame].store(computed ? SURFACE_COMPUTED : SURFACE_REFUSED);
+    surfaceIdle_->Set();
     if (messageTarget_) messageTarget_->Post(AppMessage{MSG_SURFACE_DONE, frame, 0});
 }
 
@@ -96,6 +98,7 @@ void CDravikGLView::DrawIsoSurface(int frame) {
                                 : s.polygonMode == POLYGON_MODE_LINE ? GL_LINES
                                                                      : GL_TRIANGLES;
             glDrawArrays(mode, 0, arrays.count);
+            surfaceVerticesDrawn_ += arrays.count;
             glDisableClientState(GL_COLOR_ARRAY);
             glDisableClientState(GL_VERTEX_ARRAY);
             glDisableClientState(GL_NORMAL_ARRAY);

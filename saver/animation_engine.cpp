@@ -111,6 +111,7 @@ void CAnimationEngine::TurnView() {
         }
     }
 
+    target_.ViewOscillated();
     if (target_.LoadResult() == 1 || target_.FirstFrameRead()) target_.ViewTurned();
 }
 

@@ -27,6 +27,8 @@ public:
     virtual bool GovernorRunning() const { return false; }
     /// The frame the engine has just shown, as the frame edit should display it ("%d").
     virtual void FrameShown(const std::string& /*text*/) {}
+    /// Every oscillation step, whatever was loaded: the camera values may have changed.
+    virtual void ViewOscillated() {}
     /// The oscillated camera and picture values changed: recompute the viewport and repaint.
     virtual void ViewTurned() {}
     /// The settings were reset to their defaults: rebuild the scene.

@@ -202,7 +202,8 @@ void CSaverApp::OpenDocumentFile(const std::string& path) {
     if (!document_) return;
     CSaverView* view = GetView();
     if (view != nullptr) {
-        // The surface worker reads the frames that are about to be replaced.
+        // The surface worker reads the frames that are about to be replaced; the governor starts again for them.
+        view->AbortGovernor();
         view->SurfaceStopFlag().store(true);
         view->WaitForSurfaceWorker();
         view->SurfaceStopFlag().store(false);

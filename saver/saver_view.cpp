@@ -8,10 +8,14 @@
 #include <QTimerEvent>
 #include <QWheelEvent>
 
+#include <cstdio>
+
 #include "app/gui_stream.h"
 #include "app/shared_message.h"
 #include "doc/dravik_doc.h"
 #include "platform/qt_message_target.h"
+#include "saver/animate_dlg.h"
+#include "saver/saver_app.h"
 
 namespace zelvor {
 
@@ -42,12 +46,19 @@ CSaverView::CSaverView(CDravikDoc* doc, int noOwnAnimation, QWindow* parent)
         makeCurrent();
         return true;
     };
-    // The surface worker reports to this window's thread.
+    // The surface worker and the tessellation governor report to this window's thread.
     SetMessageTarget(messageTarget_.get());
+    if (CSaverApp* app = SaverApp()) {
+        SetPerformance(&app->performance);
+        SetGovernorLimits({app->appSettings.minCPUUsage, app->appSettings.maxCPUUsage,
+                           app->appSettings.maxGovernorIterations});
+    }
 }
 
 CSaverView::~CSaverView() {
     if (startupTimer_ != 0) killTimer(startupTimer_);
+    // The dialog animates this view: it goes first.
+    animateDlg_.reset();
     // Display lists belong to this window's context: delete them while it can still be made current.
     if (context() != nullptr) makeCurrent();
     OnDestroy();
@@ -67,6 +78,37 @@ void CSaverView::OnInitialUpdate() {
     lastMouse_ = QCursor::pos();
     // A top-level view keeps the caption its owner gave it.
     if (parent() != nullptr) setTitle(QStringLiteral("CSaverView window"));
+}
+
+void CSaverView::CreateOwnAnimationDialog() {
+    if (animateDlg_ || doc_ == nullptr) return;
+    // Never shown: it only drives the animation of this view.
+    animateDlg_ = std::make_unique<CAnimateDlg>(this, doc_);
+}
+
+bool CSaverView::IsAnimating() const { return animateDlg_ && animateDlg_->IsPlaying(); }
+
+void CSaverView::ApplyPredefinedAnimation(int animation) {
+    if (animateDlg_) animateDlg_->SelectPredefined(animation);
+}
+
+void CSaverView::RefreshAnimationDialog() {
+    if (animateDlg_) animateDlg_->PostInit();
+}
+
+void CSaverView::OnGovernorRequest(int kind, int amount) {
+    OnSetSceneTesselation(kind, amount);
+    if (kind == GOVERNOR_ENDED) {
+        // One line for whoever watches the program's diagnostics (and for the processor-share benchmark).
+        const C3DViewSettings& s = *Get3DViewSettings();
+        const char* outcome = !Governor().IsFinished()   ? "stopped"
+                              : Governor().HasConverged() ? "within the limits"
+                                                          : "out of passes";
+        std::fprintf(stderr, "Tessellation governor ended: render quality %d, surface step %g, %s\n",
+                     GetRenderQuality(), s.surfaceStep, outcome);
+        std::fflush(stderr);
+    }
+    update();
 }
 
 void CSaverView::initializeGL() {
@@ -119,6 +161,9 @@ bool CSaverView::event(QEvent* event) {
             case MSG_SURFACE_DONE:
                 OnIsoSurfaceDone();
                 update();
+                return true;
+            case MSG_TESSELLATION:
+                OnGovernorRequest(static_cast<int>(message->wParam), static_cast<int>(message->lParam));
                 return true;
             case MSG_LOAD_PROGRESS:
                 OnLoadStatus(reinterpret_cast<const char*>(message->lParam));

@@ -10,6 +10,7 @@
 
 namespace zelvor {
 
+class CAnimateDlg;
 class CDravikDoc;
 class QtMessageTarget;
 
@@ -53,8 +54,15 @@ public:
     /// Close request: advise the document to end its work; in preview mode also quit with -42.
     void CloseView();
 
-    /// Creates the hidden animation dialog that animates this view (the animation comes later: nothing yet).
-    virtual void CreateOwnAnimationDialog() {}
+    /// Creates the hidden animation dialog that animates this view (once).
+    virtual void CreateOwnAnimationDialog();
+    /// The view's own animation dialog (null until created).
+    CAnimateDlg* AnimationDialog() const { return animateDlg_.get(); }
+
+    // What the view logic asks of the animation dialog.
+    bool IsAnimating() const override;
+    void ApplyPredefinedAnimation(int animation) override;
+    void RefreshAnimationDialog() override;
 
 signals:
     /// Full-screen input asked the program to end: the owner closes the main window.
@@ -76,6 +84,8 @@ protected:
 
 private:
     void OnStartupTick();
+    /// A request of the tessellation governor's thread (window message 0x8035).
+    void OnGovernorRequest(int kind, int amount);
     /// Hides the windows and asks for the end; adviseDocument also stops the document's work.
     void EndSaver(bool adviseDocument);
     QPoint DevicePoint(const QPointF& p) const;
@@ -90,6 +100,7 @@ private:
     bool endRequested_ = false;
     std::string statusText_;
     std::unique_ptr<QtMessageTarget> messageTarget_;
+    std::unique_ptr<CAnimateDlg> animateDlg_;
 };
 
 }  // namespace zelvor

@@ -15,7 +15,7 @@ struct ScriptedGovernor {
     std::deque<double> script;  // one entry per GetCPUPercent; the last one repeats
     std::vector<std::pair<int, int>> posts;
     std::vector<int> qualityAfterPost;
-    std::vector<int> waits;
+    int readings = 0;
     std::unique_ptr<CTessellationGovernor> governor;
 
     explicit ScriptedGovernor(GovernorLimits limits) {
@@ -23,21 +23,19 @@ struct ScriptedGovernor {
         settings.showSurface = 0;
         settings.surfaceDistance = 1.0;
         settings.renderQuality = 15;
-        int call = 0;
         governor = std::make_unique<CTessellationGovernor>(
             settings,
-            [this, call]() mutable {
-                // Both readings of one measurement give the same value; the second one counts.
+            [this] {
+                ++readings;
                 const double value = script.front();
-                if (++call % 2 == 0 && script.size() > 1) script.pop_front();
+                if (script.size() > 1) script.pop_front();
                 return value;
             },
             [this](int kind, int amount) {
                 posts.emplace_back(kind, amount);
                 governor->OnSetSceneTesselation(kind, amount);
                 qualityAfterPost.push_back(settings.renderQuality);
-            },
-            [this](int ms) { waits.push_back(ms); });
+            });
         governor->SetLimits(limits);
     }
 };

@@ -26,7 +26,7 @@ TEST(GovernorThread, RunsToTheEndAndIsJoined) {
     settings.showSurface = 0;
     Queue queue;
     CTessellationGovernor governor(
-        settings, [] { return -1.0; }, [&](int k, int a) { queue.Push(k, a); }, [](int) {});
+        settings, [] { return -1.0; }, [&](int k, int a) { queue.Push(k, a); });
     governor.SetLimits({5, 40, 1});
     ASSERT_TRUE(governor.Start());
     governor.Join();
@@ -47,14 +47,17 @@ TEST(GovernorThread, AbortStopsAWaitingThread) {
     std::condition_variable changed;
     bool waiting = false;
     bool released = false;
+    // The measurement blocks until the test releases it.
     CTessellationGovernor governor(
-        settings, [] { return 20.0; }, [&](int k, int a) { queue.Push(k, a); },
-        [&](int) {
+        settings,
+        [&] {
             std::unique_lock lock(mutex);
             waiting = true;
             changed.notify_all();
             changed.wait(lock, [&] { return released; });
-        });
+            return 20.0;
+        },
+        [&](int k, int a) { queue.Push(k, a); });
     governor.SetFullScreen(true);
     ASSERT_TRUE(governor.Start());
     {

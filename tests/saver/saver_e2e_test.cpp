@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -12,6 +13,7 @@
 
 #include "app/app_profile.h"
 #include "app/app_settings.h"
+#include "render/view_settings.h"
 #include "support/test_support.h"
 #include "x_session.h"
 // Xlib last: its macros (Status, Bool, None) clash with the toolkit's headers.
@@ -139,6 +141,36 @@ TEST_F(SaverEndToEnd, FullScreenShowsTheDemoAndEndsOnlyOnAFarMove) {
     EXPECT_EQ(WEXITSTATUS(*status), SAVER_STATUS);
 }
 
+TEST_F(SaverEndToEnd, FullScreenAnimatesTheCamera) {
+    ASSERT_TRUE(MoveMouseTo(100, 100));
+    auto saver = StartZelvor({"/s"});
+    ASSERT_TRUE(WaitFor([&] { return DistinctColours(display_, root_, 220, 190, 200, 100) > 8; }, START_MS));
+    // The picture keeps changing while nobody touches anything: the oscillations turn and move the molecule.
+    const auto middle = [&] {
+        std::vector<unsigned long> pixels;
+        XImage* image = XGetImage(display_, root_, 0, 0, SCREEN_W, SCREEN_H, AllPlanes, ZPixmap);
+        if (image == nullptr) return pixels;
+        for (int j = 0; j < SCREEN_H; j += 2)
+            for (int i = 0; i < SCREEN_W; i += 2) pixels.push_back(XGetPixel(image, i, j));
+        XDestroyImage(image);
+        return pixels;
+    };
+    const std::vector<unsigned long> first = middle();
+    int changes = 0;
+    std::vector<unsigned long> last = first;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            std::vector<unsigned long> now = middle();
+            if (now != last) ++changes;
+            last = std::move(now);
+            return changes >= 3;
+        },
+        START_MS))
+        << "the picture changed " << changes << " times";
+    ASSERT_TRUE(MoveMouseTo(200, 200));
+    EXPECT_TRUE(saver->WaitForExit(EXIT_MS));
+}
+
 TEST_F(SaverEndToEnd, FullScreenEndsOnAKey) {
     ASSERT_TRUE(MoveMouseTo(10, 10));
     auto saver = StartZelvor({"-s"});
@@ -234,9 +266,22 @@ TEST_F(SaverEndToEnd, ShuffledPlaylistIsWrittenBackAtExit) {
     EXPECT_EQ(profile.GetProfileInt("Config", "Files to show", 0), 3);
 }
 
+/// Stored view settings under which nothing oscillates ("Custom" with every switch off): a still picture.
+void WriteStillViewSettings() {
+    C3DViewSettings view;
+    std::fill(std::begin(view.animateAim), std::end(view.animateAim), 0);
+    std::fill(std::begin(view.animateEye), std::end(view.animateEye), 0);
+    view.animatePhi = view.animatePsi = view.animateTheta = 0;
+    view.animateOpaqueness = view.animateAtomScale = 0;
+    std::fill(std::begin(view.oscillateClipPlane), std::end(view.oscillateClipPlane), 0);
+    view.predefinedAnimation = 7;
+}  // the record saves itself
+
 TEST_F(SaverEndToEnd, TwoPlaylistFilesAlternateAtTheInterval) {
     test::ScopedConfigHome config;
     WritePlaylistSettings({DataPath("valid-cell-triclinic.xyz"), DataPath("xcrysden-anim.xyz")}, 1, 0);
+    // The file name in the overlay is compared pixel for pixel: the molecule must not move through it.
+    WriteStillViewSettings();
 
     ASSERT_TRUE(MoveMouseTo(100, 100));
     auto saver = StartZelvor({"/s"}, "xcb", {}, config.Path());

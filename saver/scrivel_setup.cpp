@@ -1,0 +1,33 @@
+#include "saver/scrivel_setup.h"
+
+#include <QWidget>
+
+#include "platform/component.h"
+#include "scrivel/scrivel_ids.h"
+#include "scrivel/scrivel_interface.h"
+
+namespace zelvor {
+
+QWidget* CreateScrivel(QWidget* parent, int controlId) {
+    QWidget* control = CreateComponent(scrivel::SCRIVEL_CLASS_ID, parent);
+    if (control) control->setObjectName(QString::number(controlId));
+    return control;
+}
+
+MetaData InitScrivel(QWidget* scroller, double minimum, double maximum, double smallChange, double largeChange,
+                     const QString& description, const QString& unit, short precision, double* value) {
+    MetaData record{minimum, maximum, smallChange, largeChange, description, unit, precision, value, QFont()};
+    IScrivel* control = qobject_cast<IScrivel*>(scroller);
+    if (!control) return record;
+    record.font = scroller->font();
+    control->SetRange(minimum, maximum);
+    control->SetSmallChange(smallChange);
+    control->SetLargeChange(largeChange);
+    control->SetDescription(description);
+    control->SetPrecision(precision);
+    control->SetScrollValue(value ? *value : minimum);
+    control->SetUnitDescription(unit);
+    return record;
+}
+
+}  // namespace zelvor
