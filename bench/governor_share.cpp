@@ -24,6 +24,7 @@
 
 #include "app/app_profile.h"
 #include "app/app_settings.h"
+#include "render/view_settings.h"
 #include "tests/saver/x_session.h"
 
 extern char** environ;
@@ -44,6 +45,7 @@ struct Options {
     double settle = 2.0;             // seconds after the governor's last change, for its final recompile
     double window = 10.0;            // seconds measured
     int screenWidth = 1280, screenHeight = 1024;
+    bool withoutSurface = false;  // the stored animation becomes "Custom" with the surface off
 };
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
@@ -91,7 +93,8 @@ bool WriteLattice(const std::string& path) {
 
 /// The saver's settings in a settings store of its own: the one file, shown for an hour, default
 /// governor limits, and no online update check that could disturb the measurement.
-void WriteSettings(const std::string& configHome, const std::string& xyzPath, int& minUsage, int& maxUsage) {
+void WriteSettings(const std::string& configHome, const std::string& xyzPath, bool withoutSurface, int& minUsage,
+                   int& maxUsage) {
     setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
     zelvor::CAppProfile profile;
     profile.SetRegistryKey("Cobrant");
@@ -103,7 +106,13 @@ void WriteSettings(const std::string& configHome, const std::string& xyzPath, in
     settings.weeklyUpdateCheck = 0;
     minUsage = settings.minCPUUsage;
     maxUsage = settings.maxCPUUsage;
-}  // the record saves itself as it goes
+    if (withoutSurface) {
+        // "Custom" keeps the stored values when the file arrives, so the surface stays off.
+        zelvor::C3DViewSettings view;
+        view.showSurface = 0;
+        view.predefinedAnimation = 7;
+    }
+}  // the records save themselves as they go
 
 /// The saver process: started with its standard error in a file, asked to end (then forced) at the end.
 class Saver {
@@ -240,6 +249,10 @@ bool StayAlive(Saver& saver, double seconds) {
 bool ParseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
+        if (name == "--without-surface") {
+            options.withoutSurface = true;
+            continue;
+        }
         if (name == "--screen" && i + 1 < argc) {
             char rest = 0;
             if (std::sscanf(argv[++i], "%dx%d%c", &options.screenWidth, &options.screenHeight, &rest) != 2 ||
@@ -265,7 +278,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: %s [--timeout SECONDS] [--settle SECONDS] [--window SECONDS] [--screen WxH]\n",
+        std::fprintf(stderr, "usage: %s [--timeout SECONDS] [--settle SECONDS] [--window SECONDS] [--screen WxH] "
+                     "[--without-surface]\n",
                      argv[0]);
         return 2;
     }
@@ -284,13 +298,14 @@ int main(int argc, char** argv) {
     const std::string stderrPath = folder.Path() + "/zelvor-stderr.txt";
     if (!WriteLattice(xyzPath)) return CannotMeasure("the coordinate file could not be written");
     int minUsage = 0, maxUsage = 0;
-    WriteSettings(folder.Path(), xyzPath, minUsage, maxUsage);
+    WriteSettings(folder.Path(), xyzPath, options.withoutSurface, minUsage, maxUsage);
 
     zelvor::test::XvfbServer xvfb(options.screenWidth, options.screenHeight);
     if (!xvfb.Running()) return CannotMeasure("Xvfb did not start");
 
-    std::printf("full-screen saver, %d atoms, %dx%d Xvfb, limits %d-%d %%\n", ATOMS_X * ATOMS_Y * ATOMS_Z,
-                options.screenWidth, options.screenHeight, minUsage, maxUsage);
+    std::printf("full-screen saver, %d atoms, %dx%d Xvfb, limits %d-%d %%%s\n", ATOMS_X * ATOMS_Y * ATOMS_Z,
+                options.screenWidth, options.screenHeight, minUsage, maxUsage,
+                options.withoutSurface ? ", surface off" : "");
     const auto started = Clock::now();
     Saver saver(program, {"/s"},
                 {{"DISPLAY", xvfb.Display()},

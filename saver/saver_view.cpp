@@ -48,11 +48,15 @@ CSaverView::CSaverView(CDravikDoc* doc, int noOwnAnimation, QWindow* parent)
     };
     // The surface worker and the tessellation governor report to this window's thread.
     SetMessageTarget(messageTarget_.get());
-    if (CSaverApp* app = SaverApp()) {
-        SetPerformance(&app->performance);
+    if (CSaverApp* app = SaverApp()) SetPerformance(&app->performance);
+}
+
+void CSaverView::SaveQualityForSpeed() {
+    // A run reads the limits when it starts: the configuration may have changed them since.
+    if (CSaverApp* app = SaverApp())
         SetGovernorLimits({app->appSettings.minCPUUsage, app->appSettings.maxCPUUsage,
                            app->appSettings.maxGovernorIterations});
-    }
+    CDravikGLView::SaveQualityForSpeed();
 }
 
 CSaverView::~CSaverView() {

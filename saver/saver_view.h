@@ -61,6 +61,7 @@ public:
 
     // What the view logic asks of the animation dialog.
     bool IsAnimating() const override;
+    void SaveQualityForSpeed() override;
     void ApplyPredefinedAnimation(int animation) override;
     void RefreshAnimationDialog() override;
 
