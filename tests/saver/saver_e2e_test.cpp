@@ -266,7 +266,8 @@ TEST_F(SaverEndToEnd, ShuffledPlaylistIsWrittenBackAtExit) {
     EXPECT_EQ(profile.GetProfileInt("Config", "Files to show", 0), 3);
 }
 
-/// Stored view settings under which nothing oscillates ("Custom" with every switch off): a still picture.
+/// Stored view settings under which nothing oscillates ("Custom" with every switch off) and the detail stays as
+/// it is (no tessellation governor): a still picture.
 void WriteStillViewSettings() {
     C3DViewSettings view;
     std::fill(std::begin(view.animateAim), std::end(view.animateAim), 0);
@@ -275,6 +276,7 @@ void WriteStillViewSettings() {
     view.animateOpaqueness = view.animateAtomScale = 0;
     std::fill(std::begin(view.oscillateClipPlane), std::end(view.oscillateClipPlane), 0);
     view.predefinedAnimation = 7;
+    view.optimiseTessellation = 0;
 }  // the record saves itself
 
 TEST_F(SaverEndToEnd, TwoPlaylistFilesAlternateAtTheInterval) {
