@@ -323,10 +323,14 @@ void CAnimateDlg::OnSelchangeCbpredefined() {
     const QVariant data = predefined_->currentData();
     if (!data.isValid()) return;
     const int animation = data.toInt();
-    if (engine_)
-        engine_->SelectPredefined(animation);
-    else if (C3DViewSettings* s = Settings())
-        s->predefinedAnimation = animation;
+    {
+        // A reset rewrites the detail settings that a running governor thread saves and restores.
+        std::lock_guard lock(GovernorLock());
+        if (engine_)
+            engine_->SelectPredefined(animation);
+        else if (C3DViewSettings* s = Settings())
+            s->predefinedAnimation = animation;
+    }
     if (sheet_) sheet_->RefreshDisplayPages(true);
     UpdateUI();
     Invalidate();
