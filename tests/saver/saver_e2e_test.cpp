@@ -310,8 +310,10 @@ TEST_F(SaverEndToEnd, TwoPlaylistFilesAlternateAtTheInterval) {
             first = candidate;
             return at - since >= std::chrono::milliseconds(250);
         },
-        START_MS));
-    ASSERT_TRUE(WaitFor([&] { second = shown(); return second != first && named(second); }, START_MS));
+        START_MS))
+        << "the first file's band never stayed the same";
+    ASSERT_TRUE(WaitFor([&] { second = shown(); return second != first && named(second); }, START_MS))
+        << "the second file did not come";
     ASSERT_TRUE(WaitFor([&] { return shown() == first; }, START_MS)) << "the first file did not come back";
     ASSERT_TRUE(MoveMouseTo(200, 200));
     EXPECT_TRUE(saver->WaitForExit(EXIT_MS));
