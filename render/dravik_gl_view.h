@@ -156,7 +156,6 @@ public:
     const std::string& GovernorStatusText() const { return governorStatus_; }
     /// One animation step changed the camera: recompute the viewport and repaint everything.
     void OnAnimationStep();
-    void SetGovernorStatusText(std::string text) { governorStatus_ = std::move(text); }
 
     // --- hooks of later work (do nothing until it exists) ---------------------------------------
     /// Asks the window owner for a repaint (any thread must not call it; the UI thread does).
