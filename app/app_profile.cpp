@@ -1,7 +1,6 @@
 #include "app/app_profile.h"
 
 #include <atomic>
-#include <cctype>
 #include <charconv>
 #include <filesystem>
 #include <limits>
@@ -10,6 +9,7 @@
 #include "app/gui_stream.h"
 #include "app/utf8_text.h"
 #include "platform/settings_store.h"
+#include "platform/text_compare.h"
 
 #ifndef ZELVOR_FILE_VERSION
 #error "ZELVOR_FILE_VERSION must be defined by the build"
@@ -45,14 +45,6 @@ std::vector<std::string> SplitKeyPath(const std::string& path) {
     }
     if (!part.empty()) parts.push_back(std::move(part));
     return parts;
-}
-
-bool EqualsIgnoringCase(const std::string& a, const char* b) {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i]; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return i == a.size() && !b[i];
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <ostream>
 #include <vector>
 
-#include "app/shared_message.h"
+#include "platform/shared_message.h"
 
 extern char** environ;
 

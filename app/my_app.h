@@ -10,7 +10,7 @@
 #include "app/app_settings.h"
 #include "app/gui_stream.h"
 #include "app/question_box.h"
-#include "render/performance.h"
+#include "platform/performance.h"
 
 namespace zelvor {
 

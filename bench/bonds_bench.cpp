@@ -11,8 +11,7 @@
 #include <random>
 #include <vector>
 
-#include "doc/dravik_doc.h"
-#include "render/view_settings.h"
+#include "model/dravik_doc.h"
 
 namespace {
 
@@ -49,12 +48,10 @@ std::vector<Placed> Liquid(int n, unsigned seed) {
 
 /// Seconds for one EstablishBonds over a single frame of these atoms (best of runs).
 double TimeBonds(const std::vector<Placed>& atoms, int runs, int* bondsOut = nullptr) {
-    C3DViewSettings settings{C3DViewSettings::Transient{}};
-    settings.showBonds = 1;
     double best = 1e30;
     for (int r = 0; r < runs; ++r) {
         auto doc = std::make_unique<CDravikDoc>();
-        doc->AttachViewSettings(&settings);
+        doc->WantBonds(true);
         Frame& frame = doc->GetFrame(0);
         frame.atoms = std::make_unique<Atom[]>(atoms.size() + 1);
         frame.atomCount = static_cast<int>(atoms.size());
@@ -68,9 +65,7 @@ double TimeBonds(const std::vector<Placed>& atoms, int runs, int* bondsOut = nul
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         best = std::min(best, seconds);
         if (bondsOut) {
-            int bonds = 0;
-            for (int i = 1; i <= frame.atomCount; ++i) bonds += frame.atoms[i].bondCount;
-            *bondsOut = bonds;
+            *bondsOut = static_cast<int>(frame.bonds.partner.size());
         }
     }
     return best;

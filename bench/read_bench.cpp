@@ -11,8 +11,8 @@
 #include <random>
 #include <string>
 
-#include "doc/dravik_doc.h"
-#include "doc/elements.h"
+#include "model/dravik_doc.h"
+#include "model/elements.h"
 
 namespace {
 

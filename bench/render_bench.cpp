@@ -11,8 +11,8 @@
 #include <memory>
 #include <random>
 
-#include "doc/dravik_doc.h"
-#include "doc/elements.h"
+#include "model/dravik_doc.h"
+#include "model/elements.h"
 #include "render/dravik_gl_view.h"
 #include "render/offscreen_context.h"
 

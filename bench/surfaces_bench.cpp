@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <random>
 
-#include "doc/dravik_doc.h"
+#include "model/dravik_doc.h"
 #include "render/marching_cubes.h"
 #include "render/view_settings.h"
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "doc/vector.h"
+#include "model/vector.h"
 #include "render/marching_cubes_tables.h"
 
 namespace zelvor::mc {

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <tuple>
 
-#include "doc/locks.h"
+#include "model/locks.h"
 #include "render/dravik_gl_view.h"
 #include "render/tessellation.h"
 
@@ -66,30 +66,25 @@ void CDravikGLView::CompileAtomDisplayList() {
     Quadric quadric;
     if (!quadric.q) return;
     SetSphereQuadricStyle(quadric.q);
-    for (AtomData& element : ElementTable()) {
-        // Names left in the shared table by a view of another context mean nothing in this one.
-        if (element.displayList == 0 || !ownsElementLists_) element.displayList = glGenLists(1);
-        glNewList(element.displayList, GL_COMPILE);
-        DrawAtomSphere(quadric.q, element, s.atomScale, counts, false);
-        glEndList();
-        if (element.selectedDisplayList == 0 || !ownsElementLists_) element.selectedDisplayList = glGenLists(1);
-        glNewList(element.selectedDisplayList, GL_COMPILE);
-        DrawAtomSphere(quadric.q, element, s.atomScale, counts, true);
-        glEndList();
+    for (int e = 0; e < ELEMENT_COUNT; ++e) {
+        const AtomData& element = ElementTable()[e];
+        for (int selected = 0; selected < 2; ++selected) {
+            unsigned int& name = elementLists_[selected][e];
+            if (name == 0) name = glGenLists(1);
+            glNewList(name, GL_COMPILE);
+            DrawAtomSphere(quadric.q, element, s.atomScale, counts, selected == 1);
+            glEndList();
+        }
     }
-    ownsElementLists_ = true;
     ++counts_.atomLists;
 }
 
 void CDravikGLView::ReleaseElementLists() {
-    if (!ownsElementLists_) return;
-    std::lock_guard lock(AtomLock());
-    for (AtomData& element : ElementTable()) {
-        if (element.displayList != 0) glDeleteLists(element.displayList, 1);
-        if (element.selectedDisplayList != 0) glDeleteLists(element.selectedDisplayList, 1);
-        element.displayList = element.selectedDisplayList = 0;
-    }
-    ownsElementLists_ = false;
+    for (auto& names : elementLists_)
+        for (unsigned int& name : names) {
+            if (name != 0) glDeleteLists(name, 1);
+            name = 0;
+        }
 }
 
 void CDravikGLView::CompileBondDisplayList() {
@@ -103,7 +98,10 @@ void CDravikGLView::CompileBondDisplayList() {
     if (!lock.owns_lock()) return;
 
     Frame& frame = doc_->GetFrame(doc_->GetFrameNr());
-    if (!frame.bondsDone) doc_->EstablishBonds();
+    if (!frame.bondsDone) {
+        doc_->WantBonds(true);
+        doc_->EstablishBonds();
+    }
     lastBondSize_ = s.bondSize;
     lastMaxBondLength_ = s.maxBondLength;
     lastTubeSlices_ = counts.tubeSlices;
@@ -116,17 +114,13 @@ void CDravikGLView::CompileBondDisplayList() {
     // Bonds sharing a key share a list, defined by the last of them met; compiling each key once with that
     // bond gives the same lists without tessellating every bond.
     std::map<std::string, std::tuple<const AtomData*, const AtomData*, double>> lastOfKey;
-    for (int i = 1; i <= frame.atomCount; ++i) {
+    ForEachDrawnBond(frame, s.maxBondLength, [&](int i, int j) {
         const Atom& a = frame.atoms[i];
-        for (int k = 0; k < a.bondCount; ++k) {
-            const Atom& b = *a.bonds[k];
-            if (!BondWithinLength(a.position, b.position, s.maxBondLength)) continue;
-            ++frame.displayedBonds;
-            const Vector d = b.position - a.position;
-            const double length = std::sqrt(d * d);
-            lastOfKey[GetLengthPairLabels(length, a, b)] = {a.element, b.element, length};
-        }
-    }
+        const Atom& b = frame.atoms[j];
+        ++frame.displayedBonds;
+        const double length = Length(b.position - a.position);
+        lastOfKey[GetLengthPairLabels(length, a, b)] = {a.element, b.element, length};
+    });
     for (const auto& [key, bond] : lastOfKey) {
         const auto& [ea, eb, length] = bond;
         if (!ea || !eb) continue;
@@ -190,46 +184,40 @@ void CDravikGLView::CompileDisplayList(int onlyIfChanged) {
     ClipFeatureWithEnabledPlanes(s.clipBonds);
     const bool bonds = s.showBonds == 1 && frame.bondsDone;
     if (bonds && s.bondsAsTubes == 1) {
-        for (int i = 1; i <= frame.atomCount; ++i) {
+        ForEachDrawnBond(frame, s.maxBondLength, [&](int i, int j) {
             const Atom& a = frame.atoms[i];
-            for (int k = 0; k < a.bondCount; ++k) {
-                const Atom& b = *a.bonds[k];
-                if (!BondWithinLength(a.position, b.position, s.maxBondLength)) continue;
-                const BondOrientation o = OrientBond(a.position, b.position);
-                glPushMatrix();
-                glTranslated(a.position.x, a.position.y, a.position.z);
-                glRotated(o.angleY, 0.0, 1.0, 0.0);
-                glRotated(o.angleX, 1.0, 0.0, 0.0);
-                const unsigned name = bondLists_[GetLengthPairLabels(o.length, a, b)].name;
-                if (name != 0) glCallList(name);
-                glPopMatrix();
-            }
-        }
+            const Atom& b = frame.atoms[j];
+            const BondOrientation o = OrientBond(a.position, b.position);
+            glPushMatrix();
+            glTranslated(a.position.x, a.position.y, a.position.z);
+            glRotated(o.angleY, 0.0, 1.0, 0.0);
+            glRotated(o.angleX, 1.0, 0.0, 0.0);
+            const unsigned name = bondLists_[GetLengthPairLabels(o.length, a, b)].name;
+            if (name != 0) glCallList(name);
+            glPopMatrix();
+        });
     }
     glPushAttrib(GL_LINE_BIT | GL_LIGHTING_BIT);
     glDisable(GL_LIGHTING);
     glLineWidth(static_cast<float>(s.bondSize));
     glBegin(GL_LINES);
     if (bonds && s.bondsAsTubes == 0) {
-        for (int i = 1; i <= frame.atomCount; ++i) {
+        ForEachDrawnBond(frame, s.maxBondLength, [&](int i, int j) {
             const Atom& a = frame.atoms[i];
-            for (int k = 0; k < a.bondCount; ++k) {
-                const Atom& b = *a.bonds[k];
-                if (!a.element || !b.element || !BondWithinLength(a.position, b.position, s.maxBondLength))
-                    continue;
-                const AtomData& ea = *a.element;
-                const AtomData& eb = *b.element;
-                glColor4d(ea.red, ea.green, ea.blue, 1.0);
-                glVertex3d(a.position.x, a.position.y, a.position.z);
-                if (&ea != &eb) {
-                    const Vector mid = (a.position + b.position) * 0.5;
-                    glVertex3d(mid.x, mid.y, mid.z);
-                    glColor4d(eb.red, eb.green, eb.blue, 1.0);
-                    glVertex3d(mid.x, mid.y, mid.z);
-                }
-                glVertex3d(b.position.x, b.position.y, b.position.z);
+            const Atom& b = frame.atoms[j];
+            if (!a.element || !b.element) return;
+            const AtomData& ea = *a.element;
+            const AtomData& eb = *b.element;
+            glColor4d(ea.red, ea.green, ea.blue, 1.0);
+            glVertex3d(a.position.x, a.position.y, a.position.z);
+            if (&ea != &eb) {
+                const Vector mid = (a.position + b.position) * 0.5;
+                glVertex3d(mid.x, mid.y, mid.z);
+                glColor4d(eb.red, eb.green, eb.blue, 1.0);
+                glVertex3d(mid.x, mid.y, mid.z);
             }
-        }
+            glVertex3d(b.position.x, b.position.y, b.position.z);
+        });
     }
     glEnd();
     glEnable(GL_LIGHTING);
@@ -242,7 +230,7 @@ void CDravikGLView::CompileDisplayList(int onlyIfChanged) {
             for (int i = 1; i <= frame.atomCount; ++i) {
                 const Atom& a = frame.atoms[i];
                 if (!a.element) continue;
-                const unsigned name = a.selected ? a.element->selectedDisplayList : a.element->displayList;
+                const unsigned name = elementLists_[a.selected ? 1 : 0][ElementIndex(*a.element)];
                 glPushMatrix();
                 glTranslated(a.position.x, a.position.y, a.position.z);
                 if (name != 0) glCallList(name);

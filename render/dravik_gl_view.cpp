@@ -6,14 +6,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "doc/locks.h"
+#include "model/locks.h"
 #include "platform/named_event.h"
 
 namespace zelvor {
-
-namespace {
-double Length(const Vector& v) { return std::sqrt(v * v); }
-}  // namespace
 
 CDravikGLView::CDravikGLView(CDravikDoc* doc, bool transientSettings)
     : doc_(doc),
@@ -44,7 +40,7 @@ void CDravikGLView::OnDestroy() {
     governor_->Join();
     if (doc_) {
         doc_->RemoveObserver(this);
-        if (doc_->GetViewSettings() == settings_.get()) doc_->AttachViewSettings(nullptr);
+        doc_->WantBonds(false);
     }
     // Lists belong to the context: delete them only when it is still current.
     if (glGetString(GL_VERSION) != nullptr) {
@@ -53,9 +49,8 @@ void CDravikGLView::OnDestroy() {
         for (auto& [key, list] : bondLists_)
             if (list.name != 0) glDeleteLists(list.name, 1);
         if (sceneList_ != 0) glDeleteLists(sceneList_, 1);
-    } else if (ownsElementLists_) {
-        std::lock_guard lock(AtomLock());
-        for (AtomData& element : ElementTable()) element.displayList = element.selectedDisplayList = 0;
+    } else {
+        elementLists_ = {};  // the context is gone, and the names with it
     }
     glyphBase_ = sceneList_ = 0;
     bondLists_.clear();
@@ -176,6 +171,8 @@ void CDravikGLView::DrawScene() {
     if (!HasFrameToShow() || !HasAtoms()) return;
     const int frameNr = doc_->GetFrameNr();
     surfaceVerticesDrawn_ = 0;
+    // The loader bonds the frames it reads only while a view shows bonds.
+    doc_->WantBonds(s.showBonds != 0);
 
     glShadeModel(GL_SMOOTH);
     glPolygonMode(GL_FRONT_AND_BACK, static_cast<GLenum>(s.polygonMode));
@@ -302,7 +299,7 @@ void CDravikGLView::OnUpdate(int hint) {
     C3DViewSettings& s = *settings_;
     switch (hint) {
         case HINT_NEW_DATA:
-            doc_->AttachViewSettings(settings_.get());
+            doc_->WantBonds(s.showBonds != 0);
             PrepareScene();
             ApplyPredefinedAnimation(s.predefinedAnimation);
             OnSize(clientWidth_, clientHeight_);

@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "doc/dravik_doc.h"
+#include "model/dravik_doc.h"
 #include "render/governor.h"
 #include "render/marching_cubes.h"
 #include "render/text_engine.h"
@@ -219,7 +219,8 @@ private:
     unsigned int sceneList_ = 0;
     unsigned int glyphBase_ = 0;
     bool glyphsTried_ = false;
-    bool ownsElementLists_ = false;
+    /// Sphere list of each element row, unselected [0] and selected [1]; names of this view's context.
+    std::array<std::array<unsigned int, ELEMENT_COUNT>, 2> elementLists_{};
     std::map<std::string, BondDisplayList> bondLists_;
     CompileCounts counts_;
 

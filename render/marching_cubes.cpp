@@ -4,19 +4,17 @@
 #include <cmath>
 #include <new>
 
-#include "app/load_status.h"
-#include "doc/dravik_doc.h"
-#include "doc/locks.h"
+#include "platform/load_status.h"
+#include "model/dravik_doc.h"
+#include "model/locks.h"
 #include "render/cube_march.h"
 #include "render/iso_levels.h"
+#include "render/surface_fields.h"
 #include "render/view_settings.h"
 
 namespace zelvor {
 
 namespace {
-
-using FieldFunction = double (CDravikDoc::*)(const double&, const double&, const double&, Atom&, float&, float&,
-                                             float&, float&, float&, float&);
 
 /// Posts a progress text, but only when the percentage moves (or the text changes).
 class Progress {
@@ -74,7 +72,6 @@ struct CMarchingCubes::Impl {
     C3DViewSettings* settings = nullptr;
     std::atomic<bool>* stop = nullptr;
     std::atomic<bool> initialised{false};
-    FieldFunction field = nullptr;
 
     // Atom cells of the molecular field.
     std::unique_ptr<CCubeGrid> cells;
@@ -89,6 +86,7 @@ struct CMarchingCubes::Impl {
 
     std::mutex computing;  // one surface at a time: the lists and the document's cell grid are shared
     std::atomic<int> lastGridSteps{-1};
+    std::atomic<double> lastScale{0.0};
 
     bool Stopped() const { return stop && stop->load(); }
     bool IsVolumetric(int frame) const {
@@ -100,10 +98,7 @@ struct CMarchingCubes::Impl {
     void FreeSamples() {
         for (auto* a : {&value, &sampleX, &sampleY, &sampleZ, &red, &green, &blue}) *a = {};
     }
-    void FreeCells() {
-        if (cells) doc->SetCubePointer(nullptr, 0, 0, 0);
-        cells.reset();
-    }
+    void FreeCells() { cells.reset(); }
 
     bool CreateVolumetric(CMarchingCubes& self, int frame, Progress& progress);
     bool CreateMolecular(CMarchingCubes& self, int frame, Progress& progress);
@@ -124,14 +119,14 @@ void CMarchingCubes::Initialise(CDravikDoc* doc, C3DViewSettings* settings, std:
     impl_->settings = settings;
     impl_->stop = stopFlag;
     settings->surfaceChanged = 1;
-    impl_->field = doc->GetDocTemplate() == TEMPLATE_CUBE ? &CDravikDoc::GetGaussianCubeVoxel
-                                                         : &CDravikDoc::GetMoleculeDistance;
     impl_->initialised.store(true);
 }
 
 bool CMarchingCubes::IsInitialised() const { return impl_->initialised.load(); }
 
 int CMarchingCubes::LastGridSteps() const { return impl_->lastGridSteps.load(); }
+
+double CMarchingCubes::LastSurfaceScale() const { return impl_->lastScale.load(); }
 
 bool CMarchingCubes::CreateIsoSurface(int frame) {
     if (!impl_->initialised.load()) return false;
@@ -156,8 +151,7 @@ bool CMarchingCubes::CreateIsoSurface(int frame) {
 }
 
 bool CMarchingCubes::Impl::CreateVolumetric(CMarchingCubes& self, int frame, Progress& progress) {
-    doc->surfaceScale = 1.0;
-    doc->surfaceScaleSquared = 1.0;
+    lastScale.store(1.0);
     const Frame& f = doc->GetFrame(frame);
     const VoxelGrid& voxels = f.voxels;
     if (voxels.Empty() || voxels.nx <= 0 || voxels.ny <= 0 || voxels.nz <= 0 ||
@@ -248,8 +242,7 @@ bool CMarchingCubes::Impl::CreateVolumetric(CMarchingCubes& self, int frame, Pro
 bool CMarchingCubes::Impl::CreateMolecular(CMarchingCubes& self, int frame, Progress& progress) {
     const double d = settings->surfaceDistance;
     const double s = settings->surfaceStep;
-    doc->surfaceScale = d;
-    doc->surfaceScaleSquared = d * d;
+    lastScale.store(d);
     const double W = doc->GetFrame(frame).maxCellWidth;
     const double H = W / 2 + 2 * d;
     if (!(s > 0) || !std::isfinite(s) || !std::isfinite(H) || !(H > 0)) return false;
@@ -267,6 +260,7 @@ bool CMarchingCubes::Impl::CreateMolecular(CMarchingCubes& self, int frame, Prog
     const std::size_t total = static_cast<std::size_t>(points) * points * points;
     for (auto* a : {&value, &sampleX, &sampleY, &sampleZ, &red, &green, &blue}) a->assign(total, 0.0f);
 
+    const CMoleculeField field(doc->GetFrame(frame), cells.get(), d);
     Atom scratch;
     std::size_t index = 0;
     for (int i = 0; i < points; ++i) {
@@ -278,7 +272,7 @@ bool CMarchingCubes::Impl::CreateMolecular(CMarchingCubes& self, int frame, Prog
             for (int k = 0; k < points; ++k, ++index) {
                 const double z = -H + k * s;
                 float r = 0, g = 0, b = 0, sx = 1.0f, sy = 1.0f, sz = 1.0f;
-                value[index] = static_cast<float>((doc->*field)(x, y, z, scratch, r, g, b, sx, sy, sz));
+                value[index] = static_cast<float>(field.GetMoleculeDistance(x, y, z, scratch, r, g, b, sx, sy, sz));
                 sampleX[index] = sx;
                 sampleY[index] = sy;
                 sampleZ[index] = sz;
@@ -365,7 +359,6 @@ void CMarchingCubes::Impl::SortAtomsIntoCubes(int frame, double W, double s, Pro
     for (int x = 0; x < n; ++x)
         for (int y = 0; y < n; ++y)
             for (int z = 0; z < n; ++z) cells->At(x, y, z).CreateAtomsList();
-    doc->SetCubePointer(cells.get(), n, n, n);
 }
 
 void CMarchingCubes::SetCubeDefaultIsolevels() {

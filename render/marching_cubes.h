@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-#include "doc/vector.h"
+#include "model/vector.h"
 
 namespace zelvor {
 
@@ -50,6 +50,8 @@ public:
 
     /// Grid steps N of the last molecular surface (-1 before the first); for diagnostics and tests.
     int LastGridSteps() const;
+    /// The field scale K of the last surface: the surface distance, 1 for volumetric data.
+    double LastSurfaceScale() const;
     /// Molecular sample grids beyond this many points are refused: 7 floats each, about 0.9 GB at the limit.
     static constexpr double MAX_GRID_POINTS = 33554432.0;
     /// A frame whose surfaces would exceed this many vertices in total gets none (40 bytes each).

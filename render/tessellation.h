@@ -1,7 +1,7 @@
 #pragma once
 /// Atom spheres and two-colour bond tubes from GLU quadrics, and how the render quality sets their fineness.
-#include "doc/atom.h"
-#include "doc/vector.h"
+#include "model/atom.h"
+#include "model/vector.h"
 
 struct GLUquadric;
 

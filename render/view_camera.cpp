@@ -14,8 +14,6 @@ namespace {
 
 constexpr double DEG = 180.0 / M_PI;
 
-double Length(const Vector& v) { return std::sqrt(v * v); }
-
 /// out = a * b for column-major 4x4 matrices.
 void Multiply(const double a[16], const double b[16], double out[16]) {
     double r[16];

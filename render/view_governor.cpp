@@ -4,7 +4,7 @@
 #include "platform/app_message.h"
 #include "platform/named_event.h"
 #include "render/dravik_gl_view.h"
-#include "render/performance.h"
+#include "platform/performance.h"
 
 namespace zelvor {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "app/settings_record.h"
-#include "doc/vector.h"
+#include "model/vector.h"
 
 namespace zelvor {
 

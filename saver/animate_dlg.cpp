@@ -15,7 +15,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "doc/dravik_doc.h"
+#include "model/dravik_doc.h"
 #include "render/dravik_gl_view.h"
 #include "saver/oscillate_dlg.h"
 #include "saver/playlist.h"

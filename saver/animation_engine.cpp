@@ -3,7 +3,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "doc/dravik_doc.h"
+#include "model/dravik_doc.h"
 
 namespace zelvor {
 

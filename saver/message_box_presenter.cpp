@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "app/gui_stream.h"
-#include "app/shared_message.h"
+#include "platform/shared_message.h"
 #include "platform/app_message.h"
 
 namespace zelvor {

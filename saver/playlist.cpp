@@ -1,13 +1,13 @@
 #include "saver/playlist.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <ostream>
 
 #include "app/app_profile.h"
 #include "app/gui_stream.h"
 #include "app/program_random.h"
+#include "platform/text_compare.h"
 
 namespace zelvor {
 
@@ -17,14 +17,6 @@ bool IsExistingFile(const std::string& path) {
     if (path.empty()) return false;
     std::error_code error;
     return std::filesystem::is_regular_file(path, error);
-}
-
-bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) {
-    if (prefix.size() > text.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    return true;
 }
 
 }  // namespace

@@ -10,8 +10,9 @@
 
 #include "app/gui_stream.h"
 #include "app/program_random.h"
-#include "doc/dravik_doc.h"
-#include "doc/elements.h"
+#include "model/dravik_doc.h"
+#include "model/elements.h"
+#include "model/model_reports.h"
 #include "platform/qt_message_target.h"
 #include "saver/saver_view.h"
 #include "saver/scrivel_probe.h"
@@ -46,6 +47,8 @@ CSaverApp::~CSaverApp() {
 }
 
 bool CSaverApp::InitInstance() {
+    // The model's reports (element table, document label) are shown like every other message.
+    SetModelReportHandler([](const std::string& text) { MessageStream() << text << std::endl; });
     // The element table must be read before any document loads; its records outlive this object.
     CElements elements;
     if (!CMyApp::InitInstance()) return false;

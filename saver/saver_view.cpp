@@ -11,8 +11,8 @@
 #include <cstdio>
 
 #include "app/gui_stream.h"
-#include "app/shared_message.h"
-#include "doc/dravik_doc.h"
+#include "platform/shared_message.h"
+#include "model/dravik_doc.h"
 #include "platform/qt_message_target.h"
 #include "saver/animate_dlg.h"
 #include "saver/saver_app.h"

@@ -8,7 +8,7 @@
 #include <QScreen>
 
 #include "app/gui_stream.h"
-#include "app/shared_message.h"
+#include "platform/shared_message.h"
 #include "platform/qt_message_target.h"
 #include "saver/saver_view.h"
 

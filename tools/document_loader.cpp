@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <mutex>
 
-#include "app/shared_message.h"
-#include "doc/dravik_doc.h"
-#include "doc/elements.h"
+#include "platform/shared_message.h"
+#include "model/dravik_doc.h"
+#include "model/elements.h"
 #include "platform/app_message.h"
 
 namespace zelvor {
@@ -42,7 +42,7 @@ int CheckLoadRequest(const LoadRequest& request, DocTemplate& docTemplate) {
 }
 
 std::vector<std::string> LoadDocument(CDravikDoc& doc, const LoadRequest& request, DocTemplate docTemplate,
-                                      C3DViewSettings* bondSettings) {
+                                      bool bonds) {
     CElements elements = request.elementsPath.empty() ? CElements() : CElements(request.elementsPath);
 
     // The loader reports to the main window; here the messages are collected as they are posted.
@@ -55,7 +55,7 @@ std::vector<std::string> LoadDocument(CDravikDoc& doc, const LoadRequest& reques
         }
     });
     SetMainWindowTarget(&sink);
-    if (bondSettings) doc.AttachViewSettings(bondSettings);
+    doc.WantBonds(bonds);
     doc.SetDocTemplate(docTemplate);
     doc.OnOpenDocument(request.demo ? "" : request.file.c_str());
     doc.WaitForLoader();

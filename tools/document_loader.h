@@ -3,12 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "doc/doc_template.h"
+#include "model/doc_template.h"
 
 namespace zelvor {
 
 class CDravikDoc;
-class C3DViewSettings;
 
 struct LoadRequest {
     std::string file;          ///< ignored with demo
@@ -25,8 +24,8 @@ bool TakeFileArgument(const std::string& arg, std::string& file, std::string& er
 int CheckLoadRequest(const LoadRequest& request, DocTemplate& docTemplate);
 
 /// Reads the element table, loads the file into doc with the given template and waits for the loader.
-/// bondSettings (may be null) is attached so that frames get bonded. Returns the messages shown.
+/// With bonds the frames get bonded as for a view that shows bonds. Returns the messages shown.
 std::vector<std::string> LoadDocument(CDravikDoc& doc, const LoadRequest& request, DocTemplate docTemplate,
-                                      C3DViewSettings* bondSettings);
+                                      bool bonds);
 
 }  // namespace zelvor

@@ -5,7 +5,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
-#include "doc/dravik_doc.h"
+#include "model/dravik_doc.h"
 #include "render/view_settings.h"
 #include "tools/document_loader.h"
 
@@ -46,24 +46,15 @@ Json VectorJson(const Vector& v) { return Json::array({v.x, v.y, v.z}); }
 /// Bonded pairs, each counted once, that the drawing code would show with the given length limit.
 int CountDrawnBonds(const Frame& frame, double maxBondLength) {
     int pairs = 0;
-    for (int i = 1; i <= frame.atomCount; ++i) {
-        const Atom& a = frame.atoms[i];
-        for (int k = 0; k < a.bondCount; ++k) {
-            const Atom* b = a.bonds[k];
-            // A pair normally appears from both ends; count it from the lower atom, or from the higher one
-            // when the lower atom's list was full and does not hold it.
-            bool countHere = b > &a;
-            if (!countHere) {
-                countHere = true;
-                for (int m = 0; m < b->bondCount; ++m)
-                    if (b->bonds[m] == &a) countHere = false;
-            }
-            if (countHere && BondWithinLength(a.position, b->position, maxBondLength)) ++pairs;
-        }
-    }
+    // A pair normally appears from both ends; count it from the lower atom, or from the higher one when the
+    // lower atom's list was full and does not hold it.
+    ForEachDrawnBond(frame, maxBondLength, [&](int a, int b) {
+        if (b > a || !frame.bonds.Has(b, a)) ++pairs;
+    });
     return pairs;
 }
 
+/// settings: the drawing settings whose bond length limit counts the bonds (null: no bond count).
 Json FrameJson(const CDravikDoc& doc, int f, const C3DViewSettings* settings) {
     const Frame& frame = doc.GetFrame(f);
     Json j;
@@ -97,11 +88,9 @@ int RunInfoCommand(const InfoOptions& options) {
     DocTemplate docTemplate = TEMPLATE_NONE;
     if (const int status = CheckLoadRequest(request, docTemplate); status != 0) return status;
 
-    C3DViewSettings settings{C3DViewSettings::Transient{}};
-    settings.showBonds = 1;
+    const C3DViewSettings settings{C3DViewSettings::Transient{}};
     CDravikDoc doc;
-    const std::vector<std::string> messages =
-        LoadDocument(doc, request, docTemplate, options.bonds ? &settings : nullptr);
+    const std::vector<std::string> messages = LoadDocument(doc, request, docTemplate, options.bonds);
 
     const int frameCount = doc.GetFrameCount();
     Json out;

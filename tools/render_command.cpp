@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "doc/dravik_doc.h"
+#include "model/dravik_doc.h"
 #include "render/dravik_gl_view.h"
 #include "render/offscreen_context.h"
 #include "tools/document_loader.h"
@@ -113,7 +113,7 @@ int RunRenderCommand(const RenderOptions& options) {
     {
         CDravikDoc doc;
         // Bonds are established with the view's record, attached when the view takes the document.
-        const std::vector<std::string> messages = LoadDocument(doc, request, docTemplate, nullptr);
+        const std::vector<std::string> messages = LoadDocument(doc, request, docTemplate, false);
         for (const std::string& m : messages) std::fprintf(stderr, "zelvor-tool: %s\n", m.c_str());
         if (doc.GetLoadResult() != 1 || doc.GetFrameCount() < 1) {
             std::fprintf(stderr, "zelvor-tool: %s: nothing to draw\n", options.file.c_str());

@@ -3,8 +3,8 @@
 
 #include <numbers>
 
-#include "doc/model_fixtures.h"
-#include "doc/reader_fixtures.h"
+#include "model/model_fixtures.h"
+#include "model/io/reader_fixtures.h"
 #include "platform/app_message.h"
 #include "render/cube_march.h"
 #include "surface_fixtures.h"
@@ -12,7 +12,6 @@
 namespace zelvor {
 namespace {
 
-using test::Length;
 using test::NormalAt;
 using test::VertexAt;
 
@@ -313,7 +312,7 @@ TEST_F(MolecularSurface, OnlyLevelZeroIsBuiltOnTheGridOfTheCellWidth) {
     for (int l = 1; l < ISO_LEVELS; ++l) EXPECT_TRUE(rig.Copy(0, l).Empty());
     EXPECT_EQ(rig.settings.surfaceRecolour, 0);
     EXPECT_EQ(rig.settings.isoLevel[0], 0.5);  // the volumetric levels are left alone
-    EXPECT_EQ(rig.doc.surfaceScale, 1.0);
+    EXPECT_EQ(rig.cubes.LastSurfaceScale(), 1.0);
     const SurfaceArrays a = rig.Copy(0, 0);
     EXPECT_FLOAT_EQ(a.colours[0], 0.25f);
     EXPECT_FLOAT_EQ(a.colours[2], 0.75f);

@@ -9,7 +9,7 @@
 #include <functional>
 #include <map>
 
-#include "doc/dravik_doc.h"
+#include "model/dravik_doc.h"
 #include "render/marching_cubes.h"
 #include "render/view_settings.h"
 
@@ -67,7 +67,6 @@ inline Vector VertexAt(const SurfaceArrays& a, int v) {
 inline Vector NormalAt(const SurfaceArrays& a, int v) {
     return Vector(a.normals[3 * v], a.normals[3 * v + 1], a.normals[3 * v + 2]);
 }
-inline double Length(const Vector& v) { return std::sqrt(v * v); }
 
 /// Total area of the triangles.
 inline double Area(const SurfaceArrays& a) {

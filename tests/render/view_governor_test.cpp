@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "doc/elements.h"
+#include "model/elements.h"
 #include "platform/app_message.h"
 #include "render/dravik_gl_view.h"
 #include "support/test_support.h"

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <thread>
 
-#include "doc/locks.h"
+#include "model/locks.h"
 #include "render/tessellation.h"
 #include "view_test_scene.h"
 

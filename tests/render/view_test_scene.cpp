@@ -1,6 +1,6 @@
 #include "view_test_scene.h"
 
-#include "doc/elements.h"
+#include "model/elements.h"
 #include "support/test_support.h"
 
 namespace zelvor::test {

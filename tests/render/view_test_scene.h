@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "doc/dravik_doc.h"
+#include "model/dravik_doc.h"
 #include "platform/app_message.h"
 #include "render/dravik_gl_view.h"
 #include "render/offscreen_context.h"

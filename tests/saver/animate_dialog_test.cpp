@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "app/app_profile.h"
-#include "doc/dravik_doc.h"
-#include "doc/elements.h"
+#include "model/dravik_doc.h"
+#include "model/elements.h"
 #include "platform/app_message.h"
 #include "platform/component.h"
 #include "render/dravik_gl_view.h"

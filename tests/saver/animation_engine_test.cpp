@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "doc/dravik_doc.h"
+#include "model/dravik_doc.h"
 #include "saver/animation_engine.h"
 
 namespace zelvor {

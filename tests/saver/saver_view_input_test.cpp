@@ -9,7 +9,7 @@
 #include <QWheelEvent>
 #include <memory>
 
-#include "doc/dravik_doc.h"
+#include "model/dravik_doc.h"
 #include "saver/saver_view.h"
 #include "support/test_support.h"
 
