@@ -17,9 +17,6 @@ namespace zelvor {
 
 struct StreamState;
 
-inline constexpr int MAX_FRAMES = 5000;
-inline constexpr int TITLE_SIZE = 10000;   ///< title text of a PDB document, terminator included
-inline constexpr int LABEL_SIZE = 124;     ///< labels and comment words, terminator included
 
 /// View-update hints sent with UpdateAllViews.
 enum UpdateHint : int {
@@ -137,10 +134,10 @@ public:
     std::string moduleLibraryName = "<your.dll>";
 
 private:
+    friend class CLoaderSink;  // the readers' side of the frame store
     static void LoadFileThread(CDravikDoc* doc);
     void SetAbortLoading(bool abort);
     void FreeFrames();
-    void ReportLoadFailure(const std::string& message);
 
     std::unique_ptr<Frame[]> frames_;
     std::atomic<int> frameCount_{0};

@@ -1,5 +1,5 @@
 #pragma once
-/// CElementCache: the element SetAtomData gives each label, remembered for the length of one read.
+/// CElementCache: the element AssignElement gives each label, remembered for the length of one read.
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -8,16 +8,16 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "model/dravik_doc.h"
+#include "model/elements.h"
+#include "model/frame.h"
 
 namespace zelvor {
 
 /// Element assignment by label without walking the table for every atom. The table does not change
-/// while a file is read, so the first SetAtomData result for a label holds for all its later atoms;
-/// a label seen for the first time goes through SetAtomData (and its lock) exactly as before.
+/// while a file is read, so the first AssignElement result for a label holds for all its later atoms;
+/// a label seen for the first time goes through AssignElement (and its lock).
 class CElementCache {
 public:
-    explicit CElementCache(CDravikDoc& doc) : doc_(doc) {}
 
     /// Gives the atom the element of label (at most LABEL_SIZE - 1 characters are significant).
     void Assign(Atom& atom, std::string_view label) {
@@ -56,12 +56,11 @@ private:
         char text[LABEL_SIZE];
         std::memcpy(text, label.data(), label.size());
         text[label.size()] = '\0';
-        doc_.SetAtomData(atom, text, -1);
+        AssignElement(atom, text, -1);
         known_.emplace(std::string(label), atom.element);
         return atom.element;
     }
 
-    CDravikDoc& doc_;
     std::array<Slot, (1 << kSlotBits)> slots_{};
     std::unordered_map<std::string, AtomData*, TextHash, std::equal_to<>> known_;
 };

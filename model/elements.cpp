@@ -138,6 +138,10 @@ void CElements::WriteElementsData(const char* path) {
 }
 
 int CDravikDoc::SetAtomData(Atom& atom, const char* label, int atomicNumber) {
+    return AssignElement(atom, label, atomicNumber);
+}
+
+int AssignElement(Atom& atom, const char* label, int atomicNumber) {
     std::lock_guard lock(AtomLock());
     auto& table = ElementTable();
     for (AtomData& record : table) {

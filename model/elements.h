@@ -2,12 +2,18 @@
 /// CElements: reads the element table file "Elements.dat" into the process-wide element table.
 #include <string>
 
+#include "model/atom.h"
+
 namespace zelvor {
 
 /// Header line of the element table file, written exactly like this.
 inline constexpr const char* ELEMENTS_FILE_HEADER =
     "Element, \t red(0-255), \t green(0-255), \t blue(0-255), \t vdW radius/, \t Covalent radius/, \t "
     "Neutron Scattering Length \n";
+
+/// The element of a label or atomic number, looked up in the element table under the atom lock: by atomic
+/// number when it is 0 or more, else by symbol ("C", or "C_"). Unknown: the fall-back record and 0, else 1.
+int AssignElement(Atom& atom, const char* label, int atomicNumber);
 
 /// Loads the element table once at program start; writes a fresh file when none is found.
 class CElements {

@@ -11,7 +11,10 @@
 
 namespace zelvor {
 
+inline constexpr int MAX_FRAMES = 5000;
 inline constexpr int COMMENT_SIZE = 500;  ///< comment buffer of a frame, terminator included
+inline constexpr int TITLE_SIZE = 10000;  ///< title text of a PDB document, terminator included
+inline constexpr int LABEL_SIZE = 124;    ///< labels and comment words, terminator included
 
 /// Bond partners of one frame's atoms as atom numbers, nearest first (ties by atom number): the partners of
 /// atom i are partner[first[i]] .. partner[first[i + 1] - 1]. Empty until the frame's bonds are established.
@@ -36,6 +39,9 @@ struct FrameBonds {
         partner = {};
     }
 };
+
+/// Records for atoms 1..count of a frame (index 0 unused), each a new atom.
+inline std::unique_ptr<Atom[]> MakeAtoms(int count) { return std::unique_ptr<Atom[]>(new Atom[count + 1]); }
 
 /// Volumetric data of one cube frame, indexed [i][j][k] with k running fastest.
 struct VoxelGrid {

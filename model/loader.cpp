@@ -1,16 +1,20 @@
-// The background loader of CDravikDoc: one thread per load, the reading check and failure reports.
+// The background loader of CDravikDoc: one thread per load, the readers' entry points and their sink.
+#include "model/loader.h"
+
 #include <exception>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "model/dravik_doc.h"
+#include "model/io/cube_reader.h"
+#include "model/io/pdb_reader.h"
+#include "model/io/reader_support.h"
+#include "model/io/xyz_reader.h"
+#include "model/locks.h"
+#include "platform/app_message.h"
 #include "platform/load_status.h"
 #include "platform/shared_message.h"
-#include "model/dravik_doc.h"
-#include "model/locks.h"
-#include "model/io/reader_support.h"
-#include "model/io/text_scanner.h"
-#include "platform/app_message.h"
 
 namespace zelvor {
 
@@ -76,36 +80,24 @@ void CDravikDoc::LoadFileThread(CDravikDoc* doc) {
     }
 }
 
-bool CDravikDoc::IsFileReadingOK(const StreamState& s, const char* path, long line, int frame) {
-    if ((!s.fail && !s.bad) || s.eof) return true;
-    const char* file = path ? path : "";
-    std::string message;
-    if (frame > 0)
-        message = reader::Format(
-            "Incomprehensible data in the %ld. line in the %d. frame.\nIf the file, %s,\nactually is a coordinate "
-            "file then it would appear\nto be corrupt and therefore won't be loaded.",
-            line, frame, file);
-    else if (line > 0)
-        message = reader::Format(
-            "Line %ld couldn't be read.\nIf the file, %s,\nactually is a coordinate file then it would appear\nto "
-            "be corrupt and therefore won't be loaded.",
-            line, file);
-    else
-        message = reader::Format(
-            "If the file, %s,\nactually is a coordinate file then it would seem\nto be corrupt and therefore "
-            "won't be loaded.",
-            file);
-    ShowSharedMessage(message);
-    percentLoaded_.store(0);
-    AdviseMainWndLoadStatus(0, 0, nullptr);
-    return false;
+int CDravikDoc::ReadXYZCoordinates(const char* path) {
+    CLoaderSink sink(*this);
+    return ReadXyzFile(path, sink);
 }
 
-void CDravikDoc::ReportLoadFailure(const std::string& message) {
-    percentLoaded_.store(0);
-    AdviseMainWndLoadStatus(0, 0, nullptr);
-    PostToMainWindow(MSG_FIRST_FRAME_READ);
-    ShowSharedMessage(message);
+int CDravikDoc::ReadPDBFile(const char* path) {
+    CLoaderSink sink(*this);
+    return ReadPdbFile(path, sink);
+}
+
+int CDravikDoc::ReadGaussianCubeFile(const char* path) {
+    CLoaderSink sink(*this);
+    return ReadCubeFile(path, sink);
+}
+
+bool CDravikDoc::IsFileReadingOK(const StreamState& s, const char* path, long line, int frame) {
+    CLoaderSink sink(*this);
+    return reader::IsFileReadingOK(sink, s, path, line, frame);
 }
 
 bool CDravikDoc::CloseBeforeLoaded() const {
@@ -131,5 +123,42 @@ void CDravikDoc::AdviseGracefullExit() {
     AdviseMainWndLoadStatus(0, 0, nullptr);
     DeleteContents();
 }
+
+// --- the readers' sink --------------------------------------------------------------------------------
+
+void CLoaderSink::ClearFrames() { doc_.FreeFrames(); }
+
+int CLoaderSink::FrameCount() const { return doc_.frameCount_.load(); }
+
+Frame& CLoaderSink::FrameAt(int f) { return doc_.frames_[f]; }
+
+void CLoaderSink::SetFrameCell(int f, double halfExtent) { doc_.CalcCellSizeRcutoff(f, halfExtent); }
+
+void CLoaderSink::StoreFrames(int count) {
+    // The count grows only once the frames are complete: the view draws every frame below it.
+    doc_.frameCount_.store(count);
+    doc_.SetMaxCellWidth();
+}
+
+char* CLoaderSink::TitleText() { return doc_.title_.get(); }
+
+void CLoaderSink::SetVoxelStatistics(const VoxelGrid& grid) {
+    doc_.voxelMin = grid.min;
+    doc_.voxelMax = grid.max;
+    doc_.voxelShellMin = grid.shellMin;
+    doc_.voxelShellMax = grid.shellMax;
+}
+
+void CLoaderSink::SetPercentLoaded(int percent) { doc_.percentLoaded_.store(percent); }
+
+void CLoaderSink::ShowLoadStatus(int percent, bool show, const char* text) {
+    AdviseMainWndLoadStatus(percent, show ? 1 : 0, text);
+}
+
+bool CLoaderSink::Aborted() const { return doc_.CloseBeforeLoaded(); }
+
+void CLoaderSink::FirstFrameRead() { PostToMainWindow(MSG_FIRST_FRAME_READ); }
+
+void CLoaderSink::ShowMessage(const std::string& text) { ShowSharedMessage(text); }
 
 }  // namespace zelvor

@@ -1,4 +1,5 @@
-// The Gaussian cube reader: atoms plus a regular grid of values per data set, data sets back to back.
+#include "model/io/cube_reader.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -6,7 +7,7 @@
 #include <cstring>
 #include <limits>
 
-#include "model/dravik_doc.h"
+#include "model/elements.h"
 #include "model/io/reader_support.h"
 #include "model/io/text_scanner.h"
 
@@ -138,36 +139,34 @@ void VoxelStatistics(VoxelGrid& g) {
 
 }  // namespace
 
-int CDravikDoc::ReadGaussianCubeFile(const char* path) {
+int ReadCubeFile(const char* path, CReaderSink& sink) {
     CTextScanner in;
     // A cube path that cannot be opened gets the opening message: the built-in molecule is XYZ text.
     if (!reader::CanOpenForReading(path)) {
-        reader::ReportOpenFailure(reader::Format(reader::kErrorOpeningFile, path ? path : ""));
+        reader::ReportOpenFailure(sink, reader::Format(reader::kErrorOpeningFile, path ? path : ""));
         return -1;
     }
-    AdviseMainWndLoadStatus(0, 1, nullptr);
+    sink.ShowLoadStatus(0, true, nullptr);
     if (!in.OpenFile(path)) {
-        reader::ReportOpenFailure(reader::Format(reader::kErrorOpeningFile, path));
+        reader::ReportOpenFailure(sink, reader::Format(reader::kErrorOpeningFile, path));
         return -1;
     }
-    FreeFrames();
+    sink.ClearFrames();
     if (in.AtEnd()) return 1;
 
-    int lastShown = -1;
-    // The input is over (or what follows the last data set is none): success, unless reading failed.
-    const auto endOfInput = [&](int frame) {
-        if (in.Bad()) return IsFileReadingOK(StreamState{true, true, false}, path, 0, frame) ? 1 : 0;
-        percentLoaded_.store(100);
-        return 1;
+    reader::CFrameSequence frames(sink, in, path);
+    // Part of a data set cannot be read: the reading check's message for it, and the load fails.
+    const auto failed = [&](long line, int frame) {
+        reader::IsFileReadingOK(sink, StreamState{true, in.Bad(), false}, path, line, frame);
+        return 0;
+    };
+    const auto refused = [&](int frame) {
+        reader::ReportLoadFailure(sink, reader::Format(reader::kCellRubbish, frame));
+        return 0;
     };
     for (;;) {
-        const int f = frameCount_.load();
-        in.SkipWhitespace();
-        if (in.AtEnd()) return endOfInput(f);
-        if (f >= MAX_FRAMES) {
-            reader::ReportTooManyFrames();
-            return 0;
-        }
+        const int f = sink.FrameCount();
+        if (int result; !frames.NextFrame(f, result)) return result;
 
         // Two free text lines, joined with a line feed.
         char comment[COMMENT_SIZE];
@@ -180,39 +179,28 @@ int CDravikDoc::ReadGaussianCubeFile(const char* path) {
             comment[length++] = '\n';
             reader::CopyCut(comment + length, COMMENT_SIZE - length, line);
         }
-        if (in.Bad()) {
-            IsFileReadingOK(StreamState{true, true, false}, path, 0, 0);
-            return 0;
-        }
+        if (in.Bad()) return failed(0, 0);
 
         long long n = 0;
-        if (!in.ReadInteger(n)) {
-            if (f > 0) return endOfInput(f);
-            IsFileReadingOK(StreamState{true, in.Bad(), false}, path, 0, 0);
-            return 0;
-        }
+        if (!in.ReadInteger(n)) return f > 0 ? frames.EndOfInput(f) : failed(0, 0);
         CubeHeader header;
         if (!ReadHeader(in, n, header) ||
-            static_cast<std::uint64_t>(header.atomCount) > (in.Remaining() + 1) / kMinAtomLineBytes) {
-            ReportLoadFailure(reader::Format(reader::kCellRubbish, f));
-            return 0;
-        }
+            static_cast<std::uint64_t>(header.atomCount) > (in.Remaining() + 1) / kMinAtomLineBytes)
+            return refused(f);
 
         // Atoms, centred on the centre of the grid so that they sit where the data put them.
         const int atomCount = header.atomCount;
-        std::unique_ptr<Atom[]> atoms(new Atom[static_cast<std::size_t>(atomCount) + 1]);
+        std::unique_ptr<Atom[]> atoms = MakeAtoms(atomCount);
         for (int i = 1; i <= atomCount; ++i) {
             long long atomicNumber = 0;
             std::string_view charge;
             Atom& atom = atoms[i];
             in.SkipWhitespace();
-            if (!in.ReadLine(line) || !ParseCubeAtom(line, atomicNumber, charge, atom.position)) {
-                IsFileReadingOK(StreamState{true, in.Bad(), false}, path, i, f);
-                return 0;
-            }
+            if (!in.ReadLine(line) || !ParseCubeAtom(line, atomicNumber, charge, atom.position))
+                return failed(i, f);
             char label[LABEL_SIZE];
             reader::CopyCut(label, LABEL_SIZE, charge);
-            SetAtomData(atom, label, static_cast<int>(atomicNumber));
+            AssignElement(atom, label, static_cast<int>(atomicNumber));
             atom.position = atom.position * header.unit;
         }
         const Vector cellA = header.step[0] * header.points[0];
@@ -222,10 +210,7 @@ int CDravikDoc::ReadGaussianCubeFile(const char* path) {
         for (int i = 1; i <= atomCount; ++i) atoms[i].position = atoms[i].position - centre;
 
         int orbitalCount = 1;
-        if (header.orbitals && !ReadOrbitalLine(in, orbitalCount)) {
-            ReportLoadFailure(reader::Format(reader::kCellRubbish, f));
-            return 0;
-        }
+        if (header.orbitals && !ReadOrbitalLine(in, orbitalCount)) return refused(f);
         const std::uint64_t voxels = static_cast<std::uint64_t>(header.points[0]) * header.points[1] * header.points[2];
         // Every value needs a digit and a separator: a header announcing more than the input holds is refused
         // before anything is allocated for it. Each orbital frame carries its own copy of the atoms; real
@@ -234,20 +219,18 @@ int CDravikDoc::ReadGaussianCubeFile(const char* path) {
         const int kept = std::min(orbitalCount, MAX_FRAMES - f);
         const unsigned __int128 atomCopyBytes =
             static_cast<unsigned __int128>(kept - 1) * (static_cast<unsigned>(atomCount) + 1) * sizeof(Atom);
-        if (values > (in.Remaining() + 1) / 2 || atomCopyBytes > values * sizeof(float) + kAtomCopyAllowance) {
-            ReportLoadFailure(reader::Format(reader::kCellRubbish, f));
-            return 0;
-        }
+        if (values > (in.Remaining() + 1) / 2 || atomCopyBytes > values * sizeof(float) + kAtomCopyAllowance)
+            return refused(f);
 
         // One frame per orbital, all with the same atoms; the values of the orbitals are interleaved.
         const auto clearDataSet = [&]() {
-            for (int o = 0; o < kept; ++o) frames_[f + o].Clear();
+            for (int o = 0; o < kept; ++o) sink.FrameAt(f + o).Clear();
         };
         std::vector<float*> grids(static_cast<std::size_t>(kept));
         for (int o = 0; o < kept; ++o) {
-            Frame& frame = frames_[f + o];
+            Frame& frame = sink.FrameAt(f + o);
             frame.Clear();
-            frame.atoms.reset(new Atom[static_cast<std::size_t>(atomCount) + 1]);
+            frame.atoms = MakeAtoms(atomCount);
             std::copy(atoms.get(), atoms.get() + atomCount + 1, frame.atoms.get());
             frame.atomCount = atomCount;
             frame.commentBuffer = std::make_unique<char[]>(COMMENT_SIZE);
@@ -266,7 +249,7 @@ int CDravikDoc::ReadGaussianCubeFile(const char* path) {
         const std::size_t plane = static_cast<std::size_t>(header.points[1]) * header.points[2];
         std::size_t index = 0;
         for (int i = 0; i < header.points[0]; ++i) {
-            if (CloseBeforeLoaded()) {
+            if (sink.Aborted()) {
                 clearDataSet();
                 return 0;
             }
@@ -284,29 +267,18 @@ int CDravikDoc::ReadGaussianCubeFile(const char* path) {
             }
             if (!ok) {
                 clearDataSet();
-                IsFileReadingOK(StreamState{true, in.Bad(), false}, path, 0, 0);
-                return 0;
+                return failed(0, 0);
             }
         }
 
         for (int o = 0; o < kept; ++o) {
-            Frame& frame = frames_[f + o];
-            VoxelStatistics(frame.voxels);
-            CalcCellSizeRcutoff(f + o, -42.0);
+            VoxelStatistics(sink.FrameAt(f + o).voxels);
+            sink.SetFrameCell(f + o, -42.0);  // the grid's own cell
         }
-        const VoxelGrid& last = frames_[f + kept - 1].voxels;
-        voxelMin = last.min;
-        voxelMax = last.max;
-        voxelShellMin = last.shellMin;
-        voxelShellMax = last.shellMax;
-
-        reader::ReportProgress(percentLoaded_, lastShown, in);
-        frameCount_.store(f + kept);
-        if (CloseBeforeLoaded()) return 0;
-        SetMaxCellWidth();
-        if (f == 0) PostToMainWindow(MSG_FIRST_FRAME_READ);
+        sink.SetVoxelStatistics(sink.FrameAt(f + kept - 1).voxels);
+        if (!frames.Publish(f, f + kept)) return 0;
         if (kept < orbitalCount) {
-            reader::ReportTooManyFrames();
+            reader::ReportTooManyFrames(sink);
             return 0;
         }
     }

@@ -1,4 +1,5 @@
-// The PDB reader: fixed-column ATOM/HETATM records, one frame per MODEL.
+#include "model/io/pdb_reader.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -6,7 +7,6 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "model/dravik_doc.h"
 #include "model/locks.h"
 #include "model/io/reader_support.h"
 #include "model/io/text_scanner.h"
@@ -115,7 +115,7 @@ constexpr int kInitialModelRoom = 64;
 /// Gives the frame room for at least one more atom (up to limit), keeping the atoms read so far.
 void GrowAtoms(Frame& frame, int& room, int atomsRead, int limit) {
     const int grown = std::min(limit, std::max(2 * room, kInitialModelRoom));
-    std::unique_ptr<Atom[]> atoms(new Atom[static_cast<std::size_t>(grown) + 1]);
+    std::unique_ptr<Atom[]> atoms = MakeAtoms(grown);
     std::copy(frame.atoms.get(), frame.atoms.get() + atomsRead + 1, atoms.get());
     frame.atoms = std::move(atoms);
     room = grown;
@@ -134,18 +134,18 @@ void AppendTitle(char* title, std::size_t& length, std::string_view line) {
 
 }  // namespace
 
-int CDravikDoc::ReadPDBFile(const char* path) {
+int ReadPdbFile(const char* path, CReaderSink& sink) {
     CTextScanner in;
     if (!reader::CanOpenForReading(path)) {
-        reader::ReportOpenFailure(reader::Format(kErrorOpeningTheFile, path ? path : ""));
+        reader::ReportOpenFailure(sink, reader::Format(kErrorOpeningTheFile, path ? path : ""));
         return -1;
     }
-    AdviseMainWndLoadStatus(0, 1, nullptr);
+    sink.ShowLoadStatus(0, true, nullptr);
     if (!in.OpenFile(path)) {
-        reader::ReportOpenFailure(reader::Format(kErrorOpeningTheFile, path));
+        reader::ReportOpenFailure(sink, reader::Format(kErrorOpeningTheFile, path));
         return -1;
     }
-    FreeFrames();
+    sink.ClearFrames();
 
     // First pass: the atoms of the first model (up to the first END record) give the frame size.
     std::string_view line;
@@ -157,17 +157,17 @@ int CDravikDoc::ReadPDBFile(const char* path) {
         if (line.starts_with("END")) break;
     }
     if (in.Bad() || !in.Rewind()) {
-        IsFileReadingOK(StreamState{true, true, false}, path, lineNumber, 0);
+        reader::IsFileReadingOK(sink, StreamState{true, true, false}, path, lineNumber, 0);
         return -1;
     }
     if (n == 0) {
         // Nothing to show: no atom record before the first END (or no text at all).
-        IsFileReadingOK(StreamState{true, false, false}, path, 0, 0);
+        reader::IsFileReadingOK(sink, StreamState{true, false, false}, path, 0, 0);
         return 0;
     }
 
     // Second pass.
-    char* title = title_.get();
+    char* title = sink.TitleText();
     std::size_t titleLength = 0;
     title[0] = '\0';
     CPdbElements elements;
@@ -176,46 +176,35 @@ int CDravikDoc::ReadPDBFile(const char* path) {
     int previousAtoms = n;  // atoms of the frame before
     int room = 0;           // atom records allocated for the frame being filled
     Vector sum;
-    int lastShown = -1;
+    reader::CReadProgress progress(sink, in);
     lineNumber = 0;
 
     // Completes the frame being filled: its atom count becomes the atoms actually read, it is centred and
     // gets its cubic cell. A frame without atoms is dropped. Returns the number of complete frames.
     const auto finishFrame = [&]() {
-        Frame& frame = frames_[frameIndex];
+        Frame& frame = sink.FrameAt(frameIndex);
         if (atomsRead == 0) {
             frame.Clear();
             return frameIndex;
         }
         frame.atomCount = atomsRead;
-        const Vector centre = sum / atomsRead;
-        double h = 0.0;
-        for (int i = 1; i <= atomsRead; ++i) {
-            Vector& r = frame.atoms[i].position;
-            r = r - centre;
-            h = std::max({h, std::fabs(r.x), std::fabs(r.y), std::fabs(r.z)});
-        }
-        CalcCellSizeRcutoff(frameIndex, reader::MadeCellHalfExtent(h));
+        const double h = reader::CentreOnMean(frame.atoms.get(), atomsRead, sum);
+        sink.SetFrameCell(frameIndex, reader::MadeCellHalfExtent(h));
         return frameIndex + 1;
     };
-    const auto endLoad = [&]() {
-        frameCount_.store(finishFrame());
-        SetMaxCellWidth();
-        PostToMainWindow(MSG_FIRST_FRAME_READ);
-        return 1;
+    // Every model read is published with a first-frame notice of its own.
+    const auto storeFrames = [&]() {
+        sink.StoreFrames(finishFrame());
+        sink.FirstFrameRead();
     };
 
     while (in.ReadLine(line)) {
         ++lineNumber;
         if (IsTitleRecord(line)) AppendTitle(title, titleLength, line);
         if (frameIndex < 0 || (atomsRead > 0 && IsRecord(line, "MODEL "))) {
-            if (frameIndex >= 0) {
-                frameCount_.store(finishFrame());
-                SetMaxCellWidth();
-                PostToMainWindow(MSG_FIRST_FRAME_READ);
-            }
+            if (frameIndex >= 0) storeFrames();
             if (frameIndex + 1 >= MAX_FRAMES) {
-                reader::ReportTooManyFrames();
+                reader::ReportTooManyFrames(sink);
                 return 0;
             }
             // Room for the first model's count, but never more than the rest of the file can hold, nor (after
@@ -226,9 +215,9 @@ int CDravikDoc::ReadPDBFile(const char* path) {
             const std::uint64_t fits = (in.Remaining() + line.size() + 1) / kMinAtomRecordBytes + 1;
             const auto expected = static_cast<std::uint64_t>(std::max(previousAtoms, kInitialModelRoom));
             room = static_cast<int>(std::min({static_cast<std::uint64_t>(n), fits, expected}));
-            Frame& frame = frames_[++frameIndex];
+            Frame& frame = sink.FrameAt(++frameIndex);
             frame.Clear();
-            frame.atoms.reset(new Atom[static_cast<std::size_t>(room) + 1]);
+            frame.atoms = MakeAtoms(room);
             frame.atomCount = 0;  // set when the frame is finished, to the atoms actually read
             frame.comment = title;
             frame.cellA = frame.cellB = frame.cellC = Vector();
@@ -238,38 +227,37 @@ int CDravikDoc::ReadPDBFile(const char* path) {
         if (atomsRead < n && IsAtomRecord(line)) {
             if (line.size() < 30) {
                 // Columns 7-30 are missing: a frame cut before its first atom is dropped quietly.
+                Frame& frame = sink.FrameAt(frameIndex);
+                frame.Clear();
                 if (atomsRead == 0 && frameIndex > 0) {
-                    frames_[frameIndex].Clear();
-                    percentLoaded_.store(100);
+                    sink.SetPercentLoaded(100);
                     return 1;
                 }
-                frames_[frameIndex].Clear();
-                percentLoaded_.store(0);
-                AdviseMainWndLoadStatus(0, 0, nullptr);
-                PostToMainWindow(MSG_FIRST_FRAME_READ);
-                ShowSharedMessage(reader::Format(kIncomprehensible, atomsRead + 1, frameIndex));
+                reader::ReportLoadFailure(sink, reader::Format(kIncomprehensible, atomsRead + 1, frameIndex));
                 return 0;
             }
-            if (atomsRead == room) GrowAtoms(frames_[frameIndex], room, atomsRead, n);
-            Atom& atom = frames_[frameIndex].atoms[atomsRead + 1];
+            if (atomsRead == room) GrowAtoms(sink.FrameAt(frameIndex), room, atomsRead, n);
+            Atom& atom = sink.FrameAt(frameIndex).atoms[atomsRead + 1];
             if (!ReadCoordinates(line, atom.position)) {
                 atom.position = Vector();
-                ShowSharedMessage(reader::Format(kNotConforming, lineNumber));
-                return endLoad();
+                sink.ShowMessage(reader::Format(kNotConforming, lineNumber));
+                storeFrames();
+                return 1;
             }
             atom.element = elements.Resolve(line);
             sum = sum + atom.position;
             ++atomsRead;
         }
-        if (CloseBeforeLoaded()) return 0;
-        reader::ReportProgress(percentLoaded_, lastShown, in);
+        if (sink.Aborted()) return 0;
+        progress.Update();
     }
     if (in.Bad() || frameIndex < 0) {
-        if (frameIndex >= 0) frames_[frameIndex].Clear();
-        IsFileReadingOK(StreamState{true, true, false}, path, lineNumber, std::max(frameIndex, 0));
+        if (frameIndex >= 0) sink.FrameAt(frameIndex).Clear();
+        reader::IsFileReadingOK(sink, StreamState{true, true, false}, path, lineNumber, std::max(frameIndex, 0));
         return 0;
     }
-    return endLoad();
+    storeFrames();
+    return 1;
 }
 
 }  // namespace zelvor

@@ -1,21 +1,15 @@
 #pragma once
-/// Messages, progress and small helpers shared by the coordinate file readers and their loader.
+/// What the coordinate file readers share: their messages and failure reports, centring, progress, and the
+/// walk over frames stored back to back.
 #include <algorithm>
-#include <atomic>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include "platform/load_status.h"
-#include "platform/shared_message.h"
-#include "model/dravik_doc.h"
+#include "model/frame.h"
+#include "model/io/reader_sink.h"
 #include "model/io/text_scanner.h"
-#include "platform/app_message.h"
 
 namespace zelvor::reader {
 
@@ -29,58 +23,10 @@ inline constexpr const char* kLoadingFile = "loading file";
 inline double MadeCellHalfExtent(double h) { return h > 0.0 ? h : 1.0; }
 
 /// True when the file can be opened for reading (the open that only takes its size for the progress).
-inline bool CanOpenForReading(const char* path) {
-    if (!path) return false;
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
-}
+bool CanOpenForReading(const char* path);
 
 /// printf-style formatting into a string.
-inline std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-inline std::string Format(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
-    if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, args);
-    va_end(args);
-    return text;
-}
-
-/// A file that cannot be opened: the first-frame notice (so the window stops waiting), then the message.
-inline void ReportOpenFailure(const std::string& message) {
-    PostToMainWindow(MSG_FIRST_FRAME_READ);
-    ShowSharedMessage(message);
-}
-
-/// The frame store is full: the frames read so far stay.
-inline void ReportTooManyFrames() {
-    PostToMainWindow(MSG_FIRST_FRAME_READ);
-    ShowSharedMessage(Format(kTooManyFrames, MAX_FRAMES));
-    AdviseMainWndLoadStatus(0, 0, nullptr);
-}
-
-/// The percentage of the input consumed, truncated; 100 for an empty input.
-inline int PercentRead(const CTextScanner& in) {
-    if (in.Size() == 0) return 100;
-    return static_cast<int>(std::min<std::uint64_t>(100, in.Position() * 100 / in.Size()));
-}
-
-/// Stores the percentage loaded and shows it; only changes are posted, so a reader may call this per
-/// line without flooding the window with identical progress messages.
-inline void ReportProgress(std::atomic<int>& percentLoaded, int& lastShown, const CTextScanner& in) {
-    const int percent = PercentRead(in);
-    percentLoaded.store(percent);
-    if (percent != lastShown) {
-        lastShown = percent;
-        AdviseMainWndLoadStatus(percent, 1, kLoadingFile);
-    }
-}
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 /// Copies text into a frame's comment buffer, cut to fit.
 inline void CopyCut(char* buffer, std::size_t capacity, std::string_view text) {
@@ -96,5 +42,57 @@ inline std::string_view TrimLeft(std::string_view text) {
     return text.substr(i);
 }
 
+/// Moves atoms 1..count so that their mean (sum / count) is the origin; returns the largest absolute
+/// coordinate afterwards, the half extent of the cell made for the frame.
+double CentreOnMean(Atom* atoms, int count, const Vector& sum);
+
+// --- failure reports --------------------------------------------------------------------------------
+
+/// The reading check: true when the read was good or ended at the end of the input. Otherwise the message
+/// that fits what is known (the line, and the frame from 1 on), the progress goes, and false.
+bool IsFileReadingOK(CReaderSink& sink, const StreamState& s, const char* path, long line, int frame);
+/// A file refused after reading began: the progress goes, the window stops waiting, the text is shown.
+void ReportLoadFailure(CReaderSink& sink, const std::string& text);
+/// A file that cannot be opened: the window stops waiting, the text is shown.
+void ReportOpenFailure(CReaderSink& sink, const std::string& text);
+/// The frame store is full: the frames read so far stay.
+void ReportTooManyFrames(CReaderSink& sink);
+
+// --- progress and frame sequences ---------------------------------------------------------------------
+
+/// The share of one input read, given to the sink; only changes of the whole percentage are shown, so a
+/// reader may report per line without flooding the window with identical progress messages.
+class CReadProgress {
+public:
+    CReadProgress(CReaderSink& sink, const CTextScanner& in) : sink_(sink), in_(in) {}
+    void Update();
+
+private:
+    CReaderSink& sink_;
+    const CTextScanner& in_;
+    int lastShown_ = -1;
+};
+
+/// Frames stored back to back until the input ends (XYZ and cube files): where the next one starts, the end
+/// of the input, the frame limit, and the publishing of each frame read.
+class CFrameSequence {
+public:
+    CFrameSequence(CReaderSink& sink, CTextScanner& in, const char* path)
+        : sink_(sink), in_(in), path_(path), progress_(sink, in) {}
+
+    /// Skips to the next frame, which becomes frame f. False when none may start: result then holds what
+    /// the read returns (the input is over, or the frame store is full).
+    bool NextFrame(int f, int& result);
+    /// The input is over, or what follows frame f is no frame: 1, unless reading failed.
+    int EndOfInput(int frame);
+    /// Frames first..count-1 are read: progress, then they are published; false when loading was aborted.
+    bool Publish(int first, int count);
+
+private:
+    CReaderSink& sink_;
+    CTextScanner& in_;
+    const char* path_;
+    CReadProgress progress_;
+};
 
 }  // namespace zelvor::reader

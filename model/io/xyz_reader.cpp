@@ -1,10 +1,8 @@
-// The XYZ reader: frames of "count, comment, count atom lines", back to back.
-#include <algorithm>
+#include "model/io/xyz_reader.h"
+
 #include <climits>
-#include <cmath>
 
 #include "model/builtin_molecules.h"
-#include "model/dravik_doc.h"
 #include "model/element_cache.h"
 #include "model/io/reader_support.h"
 #include "model/io/text_scanner.h"
@@ -12,9 +10,6 @@
 namespace zelvor {
 
 namespace {
-
-/// The built-in molecule shown when the path cannot be opened.
-constexpr int kFallbackMolecule = 161;
 
 /// An atom line needs a label, a blank and three numbers (at least 7 characters) and a line end between
 /// lines, so n atoms need at least 8 n - 1 bytes; a count beyond that cannot be satisfied by the input.
@@ -54,59 +49,38 @@ CellOnComment ParseCommentCell(std::string_view comment, Frame& frame) {
     return CellOnComment::Read;
 }
 
-/// Moves the atoms' mean to the origin; returns the largest absolute coordinate afterwards.
-double CentreOnMean(Atom* atoms, int count, const Vector& sum) {
-    if (count <= 0) return 0.0;
-    const Vector centre = sum / count;
-    double h = 0.0;
-    for (int i = 1; i <= count; ++i) {
-        Vector& r = atoms[i].position;
-        r = r - centre;
-        h = std::max({h, std::fabs(r.x), std::fabs(r.y), std::fabs(r.z)});
-    }
-    return h;
-}
-
 }  // namespace
 
-int CDravikDoc::ReadXYZCoordinates(const char* path) {
+int ReadXyzFile(const char* path, CReaderSink& sink) {
     CTextScanner in;
     const bool fromFile = reader::CanOpenForReading(path);
     const std::string shownPath = fromFile ? path : "";
-    if (!fromFile) in.OpenMemory(BuiltinCoordinateFile(kFallbackMolecule));
-    AdviseMainWndLoadStatus(0, 1, nullptr);
+    if (!fromFile) in.OpenMemory(BuiltinCoordinateFile(BUILTIN_MOLECULE));
+    sink.ShowLoadStatus(0, true, nullptr);
     if (fromFile && !in.OpenFile(path)) {
-        reader::ReportOpenFailure(reader::Format(reader::kErrorOpeningFile, path));
+        reader::ReportOpenFailure(sink, reader::Format(reader::kErrorOpeningFile, path));
         return -1;
     }
-    FreeFrames();
+    sink.ClearFrames();
     if (in.AtEnd()) return 1;
 
-    CElementCache elements(*this);
-    int lastShown = -1;
-    // The input is over (or what follows the last frame is no frame): success, unless reading failed.
-    const auto endOfInput = [&](int frame) {
-        if (in.Bad()) return IsFileReadingOK(StreamState{true, true, false}, shownPath.c_str(), 0, frame) ? 1 : 0;
-        percentLoaded_.store(100);
-        return 1;
+    CElementCache elements;
+    reader::CFrameSequence frames(sink, in, shownPath.c_str());
+    // A frame that cannot be read: the reading check's message for it, and the load fails.
+    const auto failed = [&](long line, int frame) {
+        reader::IsFileReadingOK(sink, StreamState{true, in.Bad(), false}, shownPath.c_str(), line, frame);
+        return 0;
     };
     for (;;) {
-        const int f = frameCount_.load();
-        in.SkipWhitespace();
-        if (in.AtEnd()) return endOfInput(f);
-        if (f >= MAX_FRAMES) {
-            reader::ReportTooManyFrames();
-            return 0;
-        }
+        const int f = sink.FrameCount();
+        if (int result; !frames.NextFrame(f, result)) return result;
         long long count = 0;
         if (!in.ReadInteger(count) || count > INT_MAX || count < INT_MIN) {
             // Text after the last frame ends the file; a first count that cannot be read is no XYZ file.
-            if (f > 0) return endOfInput(f);
-            IsFileReadingOK(StreamState{true, in.Bad(), false}, shownPath.c_str(), 0, 0);
-            return 0;
+            return f > 0 ? frames.EndOfInput(f) : failed(0, 0);
         }
         if (count < 0) {
-            ReportLoadFailure(reader::Format(reader::kCellRubbish, f));
+            reader::ReportLoadFailure(sink, reader::Format(reader::kCellRubbish, f));
             return 0;
         }
         const int n = static_cast<int>(count);
@@ -119,14 +93,10 @@ int CDravikDoc::ReadXYZCoordinates(const char* path) {
             haveLine = in.ReadLine(comment);
             comment = reader::TrimLeft(comment);
         }
-        if (!haveLine) {
-            // The input ends with a count line: keep the frames complete so far.
-            if (f > 0) return endOfInput(f);
-            IsFileReadingOK(StreamState{true, in.Bad(), false}, shownPath.c_str(), 0, 0);
-            return 0;
-        }
+        // The input ends with a count line: keep the frames complete so far.
+        if (!haveLine) return f > 0 ? frames.EndOfInput(f) : failed(0, 0);
 
-        Frame& frame = frames_[f];
+        Frame& frame = sink.FrameAt(f);
         frame.Clear();
         frame.cellA = frame.cellB = frame.cellC = Vector();
         frame.commentBuffer = std::make_unique<char[]>(COMMENT_SIZE);
@@ -134,7 +104,7 @@ int CDravikDoc::ReadXYZCoordinates(const char* path) {
         frame.comment = frame.commentBuffer.get();
         if (ParseCommentCell(frame.comment, frame) == CellOnComment::Rubbish) {
             frame.Clear();
-            ReportLoadFailure(reader::Format(reader::kCellRubbish, f));
+            reader::ReportLoadFailure(sink, reader::Format(reader::kCellRubbish, f));
             return 0;
         }
 
@@ -142,7 +112,7 @@ int CDravikDoc::ReadXYZCoordinates(const char* path) {
         // fails, so that it is reported like any short frame without allocating for it.
         const bool fits = CountFitsInput(n, in.Remaining());
         if (fits) {
-            frame.atoms.reset(new Atom[static_cast<std::size_t>(n) + 1]);
+            frame.atoms = MakeAtoms(n);
             frame.atomCount = n;
         }
         Atom scratch;
@@ -152,27 +122,21 @@ int CDravikDoc::ReadXYZCoordinates(const char* path) {
             std::string_view line, label;
             if (!in.ReadLine(line) || !ParseAtomLine(line, label, atom.position)) {
                 frame.Clear();
-                IsFileReadingOK(StreamState{true, in.Bad(), false}, shownPath.c_str(), i, f);
-                return 0;
+                return failed(i, f);
             }
             elements.Assign(atom, label);
             sum = sum + atom.position;
         }
         if (!fits) {  // only when the file grew while it was read
             frame.Clear();
-            IsFileReadingOK(StreamState{true, in.Bad(), false}, shownPath.c_str(), n, f);
-            return 0;
+            return failed(n, f);
         }
 
         const bool noCell = frame.cellA.x == 0.0 && frame.cellA.y == 0.0 && frame.cellA.z == 0.0;
         const double h =
-            noCell ? reader::MadeCellHalfExtent(CentreOnMean(frame.atoms.get(), n, sum)) : 0.0;
-        CalcCellSizeRcutoff(f, h);
-        reader::ReportProgress(percentLoaded_, lastShown, in);
-        frameCount_.store(f + 1);
-        if (CloseBeforeLoaded()) return 0;
-        SetMaxCellWidth();
-        if (f == 0) PostToMainWindow(MSG_FIRST_FRAME_READ);
+            noCell ? reader::MadeCellHalfExtent(reader::CentreOnMean(frame.atoms.get(), n, sum)) : 0.0;
+        sink.SetFrameCell(f, h);
+        if (!frames.Publish(f, f + 1)) return 0;
     }
 }
 
