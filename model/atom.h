@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "model/atom_storage.h"
 #include "model/vector.h"
 
 namespace zelvor {
@@ -32,7 +33,12 @@ struct Atom {
     bool selected = false;
     std::int32_t auxiliary1 = 0;
     std::int32_t auxiliary2 = 0;
+
+    /// Arrays of atoms live in the atom storage (model/atom_storage.h).
+    static void* operator new[](std::size_t bytes) { return AllocateAtomStorage(bytes); }
+    static void operator delete[](void* memory) noexcept { ReleaseAtomStorage(memory); }
 };
+static_assert(sizeof(Atom) == 48);
 
 /// The process-wide element table (guarded by the atom lock).
 std::array<AtomData, ELEMENT_COUNT>& ElementTable();
