@@ -8,17 +8,22 @@ namespace zelvor {
 
 namespace {
 
-constexpr std::size_t SAVE_OUTPUT_OFFSET = 140;
-constexpr std::size_t OUTPUT_BUFFER_OFFSET = 144;
-constexpr std::size_t UPDATE_ACTION_OFFSET = 148;
-constexpr std::size_t WEEKLY_CHECK_OFFSET = 152;
-constexpr std::size_t MIN_CPU_OFFSET = 156;
-constexpr std::size_t MAX_CPU_OFFSET = 160;
-constexpr std::size_t MAX_ITERATIONS_OFFSET = 164;
-constexpr std::size_t LAST_CHECK_OFFSET = 168;
-constexpr std::size_t SHUFFLE_OFFSET = 172;
-constexpr std::size_t OUTPUT_FILE_OFFSET = 176;
-static_assert(OUTPUT_FILE_OFFSET + CAppSettings::OUTPUT_FILE_SIZE == CAppSettings::RECORD_SIZE);
+static_assert(176 + CAppSettings::OUTPUT_FILE_SIZE == CAppSettings::RECORD_SIZE, "the name ends the record");
+
+/// Every stored field with its offset in the 436-byte record; storing and restoring both go through here.
+template <class Record, class Field>
+void ForEachStoredField(Record& r, Field&& at) {
+    at(140, r.saveOutputToFile);
+    at(144, r.outputBufferSize);
+    at(148, r.updateAction);
+    at(152, r.weeklyUpdateCheck);
+    at(156, r.minCPUUsage);
+    at(160, r.maxCPUUsage);
+    at(164, r.maxGovernorIterations);
+    at(168, r.lastUpdateCheckDay);
+    at(172, r.shuffleFiles);
+    at(176, r.outputFile);
+}
 
 }  // namespace
 
@@ -55,29 +60,11 @@ void CAppSettings::SetDefaults() {
 }
 
 void CAppSettings::StoreFields(ByteImage& image) const {
-    image.Put(SAVE_OUTPUT_OFFSET, saveOutputToFile);
-    image.Put(OUTPUT_BUFFER_OFFSET, outputBufferSize);
-    image.Put(UPDATE_ACTION_OFFSET, updateAction);
-    image.Put(WEEKLY_CHECK_OFFSET, weeklyUpdateCheck);
-    image.Put(MIN_CPU_OFFSET, minCPUUsage);
-    image.Put(MAX_CPU_OFFSET, maxCPUUsage);
-    image.Put(MAX_ITERATIONS_OFFSET, maxGovernorIterations);
-    image.Put(LAST_CHECK_OFFSET, lastUpdateCheckDay);
-    image.Put(SHUFFLE_OFFSET, shuffleFiles);
-    image.PutArray(OUTPUT_FILE_OFFSET, outputFile);
+    ForEachStoredField(*this, [&](std::size_t offset, const auto& field) { image.Put(offset, field); });
 }
 
 void CAppSettings::RestoreFields(const ByteImage& image) {
-    saveOutputToFile = image.Get<std::int32_t>(SAVE_OUTPUT_OFFSET);
-    outputBufferSize = image.Get<std::int32_t>(OUTPUT_BUFFER_OFFSET);
-    updateAction = image.Get<std::int32_t>(UPDATE_ACTION_OFFSET);
-    weeklyUpdateCheck = image.Get<std::int32_t>(WEEKLY_CHECK_OFFSET);
-    minCPUUsage = image.Get<std::int32_t>(MIN_CPU_OFFSET);
-    maxCPUUsage = image.Get<std::int32_t>(MAX_CPU_OFFSET);
-    maxGovernorIterations = image.Get<std::int32_t>(MAX_ITERATIONS_OFFSET);
-    lastUpdateCheckDay = image.Get<std::int32_t>(LAST_CHECK_OFFSET);
-    shuffleFiles = image.Get<std::int32_t>(SHUFFLE_OFFSET);
-    image.GetArray(OUTPUT_FILE_OFFSET, outputFile);
+    ForEachStoredField(*this, [&](std::size_t offset, auto& field) { image.Load(offset, field); });
     // A stored name without its terminator must not run into the next field when read as text.
     outputFile[sizeof outputFile - 1] = '\0';
 }

@@ -20,7 +20,7 @@ constexpr const char* VALUE_NAME = "Settings";
 
 ByteImage SETTINGS::ToImage() const {
     ByteImage image(size);
-    image.PutArray(NAME_OFFSET, name);
+    image.Put(NAME_OFFSET, name);
     image.Put(SIZE_OFFSET, size);
     image.Put(LOADED_OFFSET, loaded);
     image.Put(LOAD_FAILED_OFFSET, loadFailed);

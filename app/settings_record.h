@@ -19,12 +19,14 @@ public:
     explicit ByteImage(std::size_t size) : bytes_(size, 0) {}
     explicit ByteImage(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
 
+    /// Writes a field (a number, a record of numbers, or an array of them) at its offset.
     template <class T>
     void Put(std::size_t offset, const T& value) {
         static_assert(std::is_trivially_copyable_v<T>);
         Check(offset, sizeof(T));
         std::memcpy(bytes_.data() + offset, &value, sizeof(T));
     }
+    /// Reads a field of type T from its offset.
     template <class T>
     T Get(std::size_t offset) const {
         static_assert(std::is_trivially_copyable_v<T>);
@@ -33,13 +35,12 @@ public:
         std::memcpy(&value, bytes_.data() + offset, sizeof(T));
         return value;
     }
-    template <class T, std::size_t N>
-    void PutArray(std::size_t offset, const T (&values)[N]) {
-        for (std::size_t i = 0; i < N; ++i) Put(offset + i * sizeof(T), values[i]);
-    }
-    template <class T, std::size_t N>
-    void GetArray(std::size_t offset, T (&values)[N]) const {
-        for (std::size_t i = 0; i < N; ++i) values[i] = Get<T>(offset + i * sizeof(T));
+    /// Reads a field back in place (also a whole array of bytes).
+    template <class T>
+    void Load(std::size_t offset, T& value) const {
+        static_assert(std::is_trivially_copyable_v<T>);
+        Check(offset, sizeof(T));
+        std::memcpy(&value, bytes_.data() + offset, sizeof(T));
     }
 
     std::size_t Size() const { return bytes_.size(); }

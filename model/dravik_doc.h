@@ -118,7 +118,6 @@ public:
     void EstablishBonds();
     /// Whether bonds are wanted (a view shows them); without, EstablishBonds bonds nothing.
     void WantBonds(bool wanted) { bondsWanted_.store(wanted); }
-    bool BondsWanted() const { return bondsWanted_.load(); }
     int GetBondedFrameCount() const { return bondedFrameCount_; }
 
     /// Voxel statistics of the cube frame read last.
