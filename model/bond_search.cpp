@@ -10,10 +10,11 @@ namespace zelvor {
 
 namespace {
 
-/// Most candidates an atom scans pair by pair. Real matter has about a hundred in its 27 cells; atoms of cells
-/// with more (atoms at one point, dense clusters, cells widened by a huge radius or merged far out) ask the k-d
-/// tree instead, whose work per atom stays bounded whatever the geometry.
-constexpr std::size_t kMaxScan = 512;
+/// Most candidates an atom scans pair by pair, about what a tree search costs. Real matter has about a hundred
+/// in its 27 cells, several hundred when one element is large; atoms of cells with more (atoms at one point, dense
+/// clusters, cells widened by a huge radius or merged far out) ask the k-d tree instead, whose work per atom stays
+/// bounded whatever the geometry.
+constexpr std::size_t kMaxScan = 1024;
 
 /// Marks an atom of a crowded cell in `found` until the tree has searched it.
 constexpr std::uint8_t kCrowded = 0xff;

@@ -8,8 +8,8 @@ namespace zelvor {
 
 namespace {
 
-/// Entries per leaf at most; halving splits leave between half and all of this. Trees are therefore at most
-/// 29 levels deep for any int atom count.
+/// Entries per leaf at most; halving splits leave between half and all of this, so a tree over any int count
+/// of atoms is at most 27 levels deep.
 constexpr std::uint32_t kLeafSize = 32;
 
 double Coordinate(const BondSphere& s, int axis) { return axis == 0 ? s.x : axis == 1 ? s.y : s.z; }
@@ -108,38 +108,34 @@ int PartnerTree::Partners(std::size_t e, std::uint32_t* out, BondSearchCounts& c
         for (int k = 0; k < n; ++k) nearest.Offer(passedD2[k], entries_[passed[k]].atom);
     };
 
-    // Depth-first search of one subtree, nearer children first.
+    // Depth-first, nearer children first, so that the list fills early and prunes the rest.
     struct Pending {
         std::uint32_t node;
         double gap2;
     };
-    std::array<Pending, 40> stack;  // a depth-first walk holds at most one pending sibling per level
-    auto search = [&](std::uint32_t subtree, double gap2) {
-        int top = 0;
-        stack[top++] = Pending{subtree, gap2};
-        while (top > 0) {
-            const Pending pending = stack[--top];
-            const Node& node = nodes_[pending.node];
-            // The list may have filled or tightened since the node was pushed.
-            if (!nearest.Admits(pending.gap2, node.minAtom)) continue;
-            if (node.right == 0) {
-                scanLeaf(node);
-                continue;
-            }
-            const std::uint32_t left = pending.node + 1, right = node.right;
-            const double leftGap2 = gapSquared(nodes_[left]), rightGap2 = gapSquared(nodes_[right]);
-            // The nearer child is pushed last so that it is searched first; equal gaps favour lower numbers.
-            const bool leftFirst = leftGap2 >= 0.0 &&
-                                   (rightGap2 < 0.0 || leftGap2 < rightGap2 ||
-                                    (leftGap2 == rightGap2 && nodes_[left].minAtom < nodes_[right].minAtom));
-            const Pending near = leftFirst ? Pending{left, leftGap2} : Pending{right, rightGap2};
-            const Pending far = leftFirst ? Pending{right, rightGap2} : Pending{left, leftGap2};
-            if (far.gap2 >= 0.0) stack[top++] = far;
-            if (near.gap2 >= 0.0) stack[top++] = near;
+    std::array<Pending, 32> stack;  // one pending sibling per level and the child just pushed
+    int top = 0;
+    if (const double gap2 = gapSquared(nodes_[0]); gap2 >= 0.0) stack[top++] = Pending{0, gap2};
+    while (top > 0) {
+        const Pending pending = stack[--top];
+        const Node& node = nodes_[pending.node];
+        // The list may have filled or tightened since the node was pushed.
+        if (!nearest.Admits(pending.gap2, node.minAtom)) continue;
+        if (node.right == 0) {
+            scanLeaf(node);
+            continue;
         }
-    };
-
-    if (const double gap2 = gapSquared(nodes_[0]); gap2 >= 0.0) search(0, gap2);
+        const std::uint32_t left = pending.node + 1, right = node.right;
+        const double leftGap2 = gapSquared(nodes_[left]), rightGap2 = gapSquared(nodes_[right]);
+        // Equal gaps favour the lower atom numbers.
+        const bool leftFirst = leftGap2 >= 0.0 &&
+                               (rightGap2 < 0.0 || leftGap2 < rightGap2 ||
+                                (leftGap2 == rightGap2 && nodes_[left].minAtom < nodes_[right].minAtom));
+        const Pending near = leftFirst ? Pending{left, leftGap2} : Pending{right, rightGap2};
+        const Pending far = leftFirst ? Pending{right, rightGap2} : Pending{left, leftGap2};
+        if (far.gap2 >= 0.0) stack[top++] = far;
+        if (near.gap2 >= 0.0) stack[top++] = near;
+    }
     return nearest.CopyTo(out);
 }
 

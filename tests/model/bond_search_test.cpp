@@ -79,14 +79,20 @@ protected:
         return partners;
     }
 
+    /// How a frame is searched: crowded frames reach the tree, the others are scanned cell by cell. Checking it
+    /// keeps both searches facing the hostile frames.
+    enum class Search { kScan, kTree };
+
     /// Runs the search on the frame and compares every atom's list with the direct search.
-    static void ExpectDirectResult(const std::string& name, const std::vector<Placed>& placed) {
+    static void ExpectDirectResult(const std::string& name, const std::vector<Placed>& placed, Search search) {
         SCOPED_TRACE(name);
         const std::vector<Atom> atoms = Atoms(placed);
         const int n = static_cast<int>(placed.size());
         FrameBonds bonds;
+        BondSearchCounts counts;
         int steps = 0;
-        ASSERT_TRUE(FindBondPartners(atoms.data(), n, bonds, [&] { return ++steps > 0; }));
+        ASSERT_TRUE(FindBondPartners(atoms.data(), n, bonds, [&] { return ++steps > 0; }, counts));
+        EXPECT_EQ(counts.nodeTests > 0, search == Search::kTree);
         EXPECT_EQ(steps, n);
         ASSERT_EQ(bonds.first.size(), static_cast<std::size_t>(n) + 2);
         EXPECT_EQ(bonds.first[n + 1], bonds.partner.size());
@@ -109,29 +115,29 @@ TEST_F(BondSearchTest, AgreesWithTheDirectSearchOnHostileFrames) {
     std::mt19937 random(17);
     auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(random); };
 
-    // Groups of 20 coincident atoms 2 A apart (within reach of each other), numbers interleaved.
+    // Groups of 25 coincident atoms 2 A apart (within reach of each other), numbers interleaved.
     std::vector<Placed> groups;
     const int rows[] = {kH, kC, kNone, kO};
-    for (int i = 0; i < 1200; ++i) groups.push_back({rows[i % 4], 2.0 * (i % 60 % 4), 2.0 * (i % 60 / 4 % 5), 2.0 * (i % 60 / 20)});
-    ExpectDirectResult("coincident groups", groups);
+    for (int i = 0; i < 1500; ++i) groups.push_back({rows[i % 4], 2.0 * (i % 60 % 4), 2.0 * (i % 60 / 4 % 5), 2.0 * (i % 60 / 20)});
+    ExpectDirectResult("coincident groups", groups, Search::kTree);
 
-    // 700 atoms at one point (more than a cell list scans) in a halo of 300.
-    std::vector<Placed> point(700, Placed{kH, 1.5, -2.5, 0.25});
+    // 1100 atoms at one point (more than a cell list scans) in a halo of 300.
+    std::vector<Placed> point(1100, Placed{kH, 1.5, -2.5, 0.25});
     for (int i = 0; i < 300; ++i) point.push_back({kC, uniform(-4, 6), uniform(-7, 2), uniform(-4, 4)});
-    ExpectDirectResult("one crowded point", Shuffled(point, 1));
+    ExpectDirectResult("one crowded point", Shuffled(point, 1), Search::kTree);
 
     // Simple cubic lattices: six partners at one distance, then twelve more at the next, decided by number. The
     // 1 A lattice crowds every cell; the 1.2 A hydrogen lattice does not.
     std::vector<Placed> dense, sparse;
     for (int i = 0; i < 14 * 14 * 14; ++i) dense.push_back({kC, 1.0 * (i % 14), 1.0 * (i / 14 % 14), 1.0 * (i / 196)});
     for (int i = 0; i < 10 * 10 * 10; ++i) sparse.push_back({kH, 1.2 * (i % 10), 1.2 * (i / 10 % 10), 1.2 * (i / 100)});
-    ExpectDirectResult("dense lattice", Shuffled(dense, 2));
-    ExpectDirectResult("sparse lattice", Shuffled(sparse, 3));
+    ExpectDirectResult("dense lattice", Shuffled(dense, 2), Search::kTree);
+    ExpectDirectResult("sparse lattice", Shuffled(sparse, 3), Search::kScan);
 
-    // 900 distinct carbons within 1 A^3.
+    // 1300 distinct carbons within 1 A^3.
     std::vector<Placed> cluster;
-    for (int i = 0; i < 900; ++i) cluster.push_back({kC, uniform(0, 1), uniform(0, 1), uniform(0, 1)});
-    ExpectDirectResult("dense cluster", cluster);
+    for (int i = 0; i < 1300; ++i) cluster.push_back({kC, uniform(0, 1), uniform(0, 1), uniform(0, 1)});
+    ExpectDirectResult("dense cluster", cluster, Search::kTree);
 
     // Mixed, NaN, negative and zero radii and atoms without element, some of them coincident; then the same with
     // one atom whose radius reaches everything.
@@ -146,9 +152,9 @@ TEST_F(BondSearchTest, AgreesWithTheDirectSearchOnHostileFrames) {
             mixed.push_back({mixedRows[random() % 7], uniform(0, 20), uniform(0, 20), uniform(0, 20)});
         }
     }
-    ExpectDirectResult("mixed radii", mixed);
+    ExpectDirectResult("mixed radii", mixed, Search::kScan);
     mixed[700].row = kHuge;
-    ExpectDirectResult("mixed radii and a huge one", mixed);
+    ExpectDirectResult("mixed radii and a huge one", mixed, Search::kTree);
 
     // Carbon pairs exactly at their reach (and one ulp beyond) across the edges of cells of that width, where a
     // rounded cell index could part them by two cells.
@@ -168,17 +174,20 @@ TEST_F(BondSearchTest, AgreesWithTheDirectSearchOnHostileFrames) {
             edges.push_back({kC, 0, y + 5, x2});
         }
     }
-    ExpectDirectResult("pairs at their reach", edges);
+    ExpectDirectResult("pairs at their reach", edges, Search::kScan);
 
-    // Non-finite coordinates, far outliers and coordinates whose differences overflow, in a cloud.
-    std::vector<Placed> wild;
-    for (int i = 0; i < 500; ++i) wild.push_back({rows[i % 4], uniform(-6, 6), uniform(-6, 6), uniform(-6, 6)});
+    // Non-finite coordinates, far outliers and coordinates whose differences overflow, in a cloud small enough to
+    // scan and in one that crowds.
     const double nan = kNaN, inf = kInf;
     const Placed outliers[] = {{kC, nan, 0, 0},    {kC, 0, inf, 0},    {kC, 0, 0, -inf},  {kC, 1e7, 0, 0},
                                {kC, 1e7 + 1, 0, 0}, {kC, -1e7, 1, 1},   {kHuge, 1e300, 0, 0}, {kC, -1e300, 0, 0},
                                {kHuge, -1e300, 0, 0}, {kC, 1e300, 1e300, 1e300}};
-    for (int k = 0; k < 10; ++k) wild.insert(wild.begin() + 37 * k, outliers[k]);
-    ExpectDirectResult("non-finite and far atoms", wild);
+    for (const int size : {500, 1100}) {
+        std::vector<Placed> wild;
+        for (int i = 0; i < size; ++i) wild.push_back({rows[i % 4], uniform(-6, 6), uniform(-6, 6), uniform(-6, 6)});
+        for (int k = 0; k < 10; ++k) wild.insert(wild.begin() + 37 * k, outliers[k]);
+        ExpectDirectResult("non-finite and far atoms", wild, size < 1000 ? Search::kScan : Search::kTree);
+    }
 }
 
 TEST_F(BondSearchTest, WorkPerAtomStaysBoundedOnCrowdedFrames) {
@@ -187,14 +196,13 @@ TEST_F(BondSearchTest, WorkPerAtomStaysBoundedOnCrowdedFrames) {
     const int n = 20000;
     std::mt19937 random(5);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
-    std::vector<Placed> point(n, Placed{kH, 3, 2, 1}), cluster, lattice, reaching;
+    std::vector<Placed> point(n, Placed{kH, 3, 2, 1}), cluster, reaching;
     for (int i = 0; i < n; ++i) {
         cluster.push_back({kC, unit(random), unit(random), unit(random)});
-        lattice.push_back({kC, 1.0 * (i % 28), 1.0 * (i / 28 % 28), 1.0 * (i / 784)});
         reaching.push_back({i % 100 ? kO : kHuge, 25 * unit(random), 25 * unit(random), 30 * unit(random)});
     }
     const std::pair<const char*, const std::vector<Placed>*> frames[] = {
-        {"one point", &point}, {"1 A^3", &cluster}, {"1 A lattice", &lattice}, {"every 100th reaching all", &reaching}};
+        {"one point", &point}, {"1 A^3", &cluster}, {"every 100th reaching all", &reaching}};
     for (const auto& [name, placed] : frames) {
         const std::vector<Atom> atoms = Atoms(*placed);
         FrameBonds bonds;
@@ -208,7 +216,7 @@ TEST_F(BondSearchTest, WorkPerAtomStaysBoundedOnCrowdedFrames) {
 
 TEST_F(BondSearchTest, ProgressIsCalledOncePerAtomAndStopsTheSearch) {
     // Unplaced atoms, scanned cells and a crowded point: every kind of atom counts once.
-    std::vector<Placed> placed(600, Placed{kC, 0, 0, 0});
+    std::vector<Placed> placed(1100, Placed{kC, 0, 0, 0});
     for (int i = 0; i < 200; ++i) placed.push_back({kH, 10.0 + 1.1 * i, 0, 0});
     for (int i = 0; i < 5; ++i) placed.push_back({kO, kNaN, 0, 0});
     const std::vector<Atom> atoms = Atoms(Shuffled(placed, 4));
