@@ -34,6 +34,7 @@ void SetUpElements() {
     set(5, "C", 1.70f);
     set(7, "O", 1.52f);
     set(30, "Xg", 1e30f);  // a bad element file: every atom reaches every other
+    set(54, "Cs", 3.43f);  // one large element widens every cell
 }
 
 std::vector<Placed> Liquid(int n, unsigned seed) {
@@ -112,6 +113,12 @@ int main() {
          [] {
              std::vector<Placed> atoms(100000);
              for (int i = 0; i < 100000; ++i) atoms[i] = {5, Vector(10.0 * i, 0, 0)};
+             return atoms;
+         }},
+        {"200k liquid, every 1000th Cs", 0,
+         [] {
+             auto atoms = Liquid(200000, 17);
+             for (std::size_t i = 0; i < atoms.size(); i += 1000) atoms[i].element = 54;
              return atoms;
          }},
         {"200k H at one point", 1.0, [] { return std::vector<Placed>(200000, Placed{0, Vector(1, 2, 3)}); }},
