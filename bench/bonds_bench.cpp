@@ -1,7 +1,7 @@
 // Bond detection time against atom count: prints each figure next to its target.
 // Frames are generated in memory: atoms at the density of liquids and organic solids (0.1 per cubic
 // angstrom), hydrogen, carbon and oxygen with their van der Waals radii, plus the awkward geometries a
-// file can throw at the grid.
+// file can throw at the search: atoms at one point, dense clusters, lattices of equal distances, huge radii.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -33,6 +33,8 @@ void SetUpElements() {
     set(0, "H", 1.20f);
     set(5, "C", 1.70f);
     set(7, "O", 1.52f);
+    set(30, "Xg", 1e30f);  // a bad element file: every atom reaches every other
+    set(54, "Cs", 3.43f);  // one large element widens every cell
 }
 
 std::vector<Placed> Liquid(int n, unsigned seed) {
@@ -84,37 +86,68 @@ int main() {
         std::printf("%10d %12.4f %12.1f %14.2f   %s\n", n, seconds, seconds / n * 1e9, double(bonds) / n, target);
     }
 
-    std::printf("\nAwkward frames (no target: bounded time and memory)\n");
+    std::printf("\nAwkward and hostile frames, best of 3\n");
+    std::printf("%-40s %10s   %s\n", "frame", "time (s)", "target");
     struct Case {
         const char* name;
+        double target;  // seconds; 0: none beyond bounded time and memory
         std::function<std::vector<Placed>()> make;
     };
+    auto cube = [](int n, double edge, int element, unsigned seed) {
+        std::mt19937 random(seed);
+        std::uniform_real_distribution<double> u(0.0, edge);
+        std::vector<Placed> atoms(static_cast<std::size_t>(n));
+        for (auto& a : atoms) a = {element, Vector(u(random), u(random), u(random))};
+        return atoms;
+    };
     const Case cases[] = {
-        {"3000 C in a 0.8 A cube",
-         [] {
-             std::mt19937 random(5);
-             std::uniform_real_distribution<double> u(0.0, 0.8);
-             std::vector<Placed> atoms(3000);
-             for (auto& a : atoms) a = {5, Vector(u(random), u(random), u(random))};
-             return atoms;
-         }},
-        {"200 C at one point",
-         [] {
-             return std::vector<Placed>(200, Placed{5, Vector()});
-         }},
-        {"100k liquid + 1 atom 1e7 A away",
+        {"3000 C in a 0.8 A cube", 0, [&] { return cube(3000, 0.8, 5, 5); }},
+        {"200 C at one point", 0, [] { return std::vector<Placed>(200, Placed{5, Vector()}); }},
+        {"100k liquid + 1 atom 1e7 A away", 0,
          [] {
              auto atoms = Liquid(100000, 3);
              atoms.push_back({5, Vector(1e7, 0, 0)});
              return atoms;
          }},
-        {"100k atoms on a 1e6 A line",
+        {"100k atoms on a 1e6 A line", 0,
          [] {
              std::vector<Placed> atoms(100000);
              for (int i = 0; i < 100000; ++i) atoms[i] = {5, Vector(10.0 * i, 0, 0)};
              return atoms;
          }},
+        {"200k liquid, every 1000th Cs", 0,
+         [] {
+             auto atoms = Liquid(200000, 17);
+             for (std::size_t i = 0; i < atoms.size(); i += 1000) atoms[i].element = 54;
+             return atoms;
+         }},
+        {"200k H at one point", 1.0, [] { return std::vector<Placed>(200000, Placed{0, Vector(1, 2, 3)}); }},
+        {"200k C within 1 A^3", 1.0, [&] { return cube(200000, 1.0, 5, 9); }},
+        {"200k C in 200 points of 1000", 1.0,
+         [] {
+             std::vector<Placed> atoms(200000);
+             for (int i = 0; i < 200000; ++i) atoms[i] = {5, Vector(1.3 * (i % 200), 0.7 * (i % 7), 0)};
+             return atoms;
+         }},
+        {"200k C on a 1 A cubic lattice", 1.0,
+         [] {
+             std::vector<Placed> atoms(200000);
+             for (int i = 0; i < 200000; ++i) atoms[i] = {5, Vector(i % 60, i / 60 % 60, i / 3600)};
+             return atoms;
+         }},
+        {"200k liquid, every 1000th radius 1e30", 1.0,
+         [] {
+             auto atoms = Liquid(200000, 13);
+             for (std::size_t i = 0; i < atoms.size(); i += 1000) atoms[i].element = 30;
+             return atoms;
+         }},
     };
-    for (const Case& c : cases) std::printf("%-34s %10.4f s\n", c.name, TimeBonds(c.make(), 3));
+    for (const Case& c : cases) {
+        const double seconds = TimeBonds(c.make(), 3);
+        char target[40] = "bounded";
+        if (c.target > 0)
+            std::snprintf(target, sizeof target, "<= %.0f s  %s", c.target, seconds <= c.target ? "met" : "MISSED");
+        std::printf("%-40s %10.4f   %s\n", c.name, seconds, target);
+    }
     return 0;
 }

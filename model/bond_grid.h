@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "model/atom.h"
+#include "model/bond_rule.h"
 
 namespace zelvor {
 
@@ -16,9 +16,7 @@ namespace zelvor {
 class BondCellGrid {
 public:
     /// Position and van der Waals radius of a placed atom: what the distance test reads, in 32 bytes.
-    struct Sphere {
-        double x, y, z, radius;
-    };
+    using Sphere = BondSphere;
     /// A run of entries [begin, end).
     struct Range {
         std::uint32_t begin, end;
@@ -28,7 +26,7 @@ public:
     /// Reads element records: call under the atom lock.
     void Build(const Atom* atoms, int count);
 
-    /// Width of the cells (twice the largest van der Waals radius among the placed atoms).
+    /// Width of the cells (a hair over twice the largest van der Waals radius among the placed atoms).
     double CellWidth() const { return cellWidth_; }
     /// Placed atoms ("entries") in cell order, and their atom numbers.
     std::size_t EntryCount() const { return atom_.size(); }
