@@ -9,10 +9,9 @@ void BondCellGrid::Build(const Atom* atoms, int count) {
     sphere_.clear();
     atom_.clear();
     unplaced_.clear();
-    cellKey_.clear();
-    cellStart_.clear();
+    const std::uint64_t none[3] = {0, 0, 0};
     if (!atoms || count <= 0) {
-        cellStart_.push_back(0);
+        cells_.Sort({}, none);
         return;
     }
 
@@ -43,7 +42,7 @@ void BondCellGrid::Build(const Atom* atoms, int count) {
     // Cell indices along each axis, from 1 so that the row below index 1 still has a key. Far outliers
     // share the last index: merged cells only add candidates, they never hide a partner.
     const double inverseWidth = 1.0 / cellWidth_;
-    const double lastIndex = static_cast<double>(kAxisMask - 2);
+    const double lastIndex = static_cast<double>(CCellList::kAxisMask - 2);
     auto axisIndex = [&](double u, double origin) -> std::uint64_t {
         const double v = std::floor((u - origin) * inverseWidth);
         return static_cast<std::uint64_t>(std::min(std::max(v, 0.0), lastIndex)) + 1;
@@ -57,42 +56,18 @@ void BondCellGrid::Build(const Atom* atoms, int count) {
         top[0] = std::max(top[0], ix);
         top[1] = std::max(top[1], iy);
         top[2] = std::max(top[2], iz);
-        keys[e] = Key(ix, iy, iz);
+        keys[e] = CCellList::Key(ix, iy, iz);
     }
 
-    // Entries in key order, stable so that atoms of one cell keep atom order. A compact frame gets a
-    // counting sort over its index box; a sparse one (far outliers, long chains) a comparison sort.
-    std::vector<std::uint32_t> order(n);
-    const std::uint64_t span[3] = {top[0] + 1, top[1] + 1, top[2] + 1};
-    const double boxCells = static_cast<double>(span[0]) * static_cast<double>(span[1]) * static_cast<double>(span[2]);
-    if (boxCells <= 4.0 * static_cast<double>(n) + 64.0) {
-        auto linear = [&](std::uint64_t key) {
-            return ((key >> (2 * kAxisBits)) * span[1] + ((key >> kAxisBits) & kAxisMask)) * span[2] +
-                   (key & kAxisMask);
-        };
-        std::vector<std::uint32_t> first(static_cast<std::size_t>(boxCells) + 1, 0);
-        for (std::size_t e = 0; e < n; ++e) ++first[linear(keys[e]) + 1];
-        for (std::size_t c = 1; c < first.size(); ++c) first[c] += first[c - 1];
-        for (std::size_t e = 0; e < n; ++e) order[first[linear(keys[e])]++] = static_cast<std::uint32_t>(e);
-    } else {
-        for (std::size_t e = 0; e < n; ++e) order[e] = static_cast<std::uint32_t>(e);
-        std::stable_sort(order.begin(), order.end(),
-                         [&](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; });
-    }
-
+    // Entries in cell order; the atoms of one cell keep atom order.
+    const std::vector<std::uint32_t> order = cells_.Sort(keys, top);
     sphere_.resize(n);
     atom_.resize(n);
     for (std::size_t e = 0; e < n; ++e) {
-        const std::uint64_t key = keys[order[e]];
-        if (e == 0 || key != cellKey_.back()) {
-            cellKey_.push_back(key);
-            cellStart_.push_back(static_cast<std::uint32_t>(e));
-        }
         const int i = placed[order[e]];
         sphere_[e] = Sphere{atoms[i].position.x, atoms[i].position.y, atoms[i].position.z, BondRadius(atoms[i])};
         atom_[e] = i;
     }
-    cellStart_.push_back(static_cast<std::uint32_t>(n));
 }
 
 }  // namespace zelvor

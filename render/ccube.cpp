@@ -4,27 +4,45 @@
 
 namespace zelvor {
 
-CCube::~CCube() {
-    DeleteAtomList();
-    atomSet.clear();
-}
-
-void CCube::AddAtomA(Atom* atom) { atomSet.insert(atom); }
-
-void CCube::CreateAtomsList() {
-    count = static_cast<int>(atomSet.size());
-    if (atomSet.empty()) return;
-    atomList = std::make_unique<Atom*[]>(atomSet.size());
-    std::copy(atomSet.begin(), atomSet.end(), atomList.get());
-    atomSet.clear();
-}
-
-void CCube::DeleteAtomList() { atomList.reset(); }
-
 CCubeGrid::CCubeGrid(int nx, int ny, int nz)
-    : nx_(std::max(nx, 0)),
-      ny_(std::max(ny, 0)),
-      nz_(std::max(nz, 0)),
+    : nx_(std::max(nx, 0)), ny_(std::max(ny, 0)), nz_(std::max(nz, 0)),
       cells_(static_cast<std::size_t>(nx_) * ny_ * nz_) {}
+
+void CCubeGrid::AddAtomA(int ix, int iy, int iz, const Atom* atom) {
+    addedKeys_.push_back(CCellList::Key(static_cast<std::uint64_t>(ix), static_cast<std::uint64_t>(iy),
+                                        static_cast<std::uint64_t>(iz)));
+    added_.push_back(atom);
+}
+
+void CCubeGrid::CreateAtomsList() {
+    CCellList list;
+    const std::uint64_t top[3] = {static_cast<std::uint64_t>(std::max(nx_ - 1, 0)),
+                                  static_cast<std::uint64_t>(std::max(ny_ - 1, 0)),
+                                  static_cast<std::uint64_t>(std::max(nz_ - 1, 0))};
+    const std::vector<std::uint32_t> order = list.Sort(addedKeys_, top);
+    listed_.clear();
+    listed_.reserve(order.size());
+    for (CCube& cell : cells_) cell = CCube{};
+    // Each cell lists its atoms once, in atom order (the order of their records).
+    std::vector<std::size_t> start(static_cast<std::size_t>(list.CellCount()));
+    for (int c = 0; c < list.CellCount(); ++c) {
+        start[c] = listed_.size();
+        for (std::uint32_t e = list.CellBegin(c); e < list.CellBegin(c + 1); ++e) listed_.push_back(added_[order[e]]);
+        const auto first = listed_.begin() + static_cast<std::ptrdiff_t>(start[c]);
+        std::sort(first, listed_.end(), std::less<const Atom*>());
+        listed_.erase(std::unique(first, listed_.end()), listed_.end());
+    }
+    // Pointers into the list only once it no longer grows.
+    for (int c = 0; c < list.CellCount(); ++c) {
+        const std::uint64_t key = addedKeys_[order[list.CellBegin(c)]];
+        const int ix = static_cast<int>(key >> (2 * CCellList::kAxisBits));
+        const int iy = static_cast<int>((key >> CCellList::kAxisBits) & CCellList::kAxisMask);
+        const int iz = static_cast<int>(key & CCellList::kAxisMask);
+        const std::size_t end = c + 1 < list.CellCount() ? start[c + 1] : listed_.size();
+        At(ix, iy, iz) = CCube{static_cast<int>(end - start[c]), listed_.data() + start[c]};
+    }
+    addedKeys_ = {};
+    added_ = {};
+}
 
 }  // namespace zelvor

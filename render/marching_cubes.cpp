@@ -353,12 +353,10 @@ void CMarchingCubes::Impl::SortAtomsIntoCubes(int frame, double W, double s, Pro
             CellsAlongAxis(atom.position.z, r, s, W, n, cz);
             for (int x : cx)
                 for (int y : cy)
-                    for (int z : cz) cells->At(x, y, z).AddAtomA(&atom);
+                    for (int z : cz) cells->AddAtomA(x, y, z, &atom);
         }
     }
-    for (int x = 0; x < n; ++x)
-        for (int y = 0; y < n; ++y)
-            for (int z = 0; z < n; ++z) cells->At(x, y, z).CreateAtomsList();
+    cells->CreateAtomsList();
 }
 
 void CMarchingCubes::SetCubeDefaultIsolevels() {

@@ -27,11 +27,9 @@ protected:
         grid = std::make_unique<CCubeGrid>(n, n, n);
         for (int i = 0; i < n; ++i)
             for (int j = 0; j < n; ++j)
-                for (int k = 0; k < n; ++k) {
-                    for (int a = 1; a <= doc.GetFrame(0).atomCount; ++a)
-                        grid->At(i, j, k).AddAtomA(&doc.GetFrame(0).atoms[a]);
-                    grid->At(i, j, k).CreateAtomsList();
-                }
+                for (int k = 0; k < n; ++k)
+                    for (int a = 1; a <= doc.GetFrame(0).atomCount; ++a) grid->AddAtomA(i, j, k, &doc.GetFrame(0).atoms[a]);
+        grid->CreateAtomsList();
         field = std::make_unique<CMoleculeField>(doc.GetFrame(0), grid.get(), 1.0);
     }
 
