@@ -13,9 +13,7 @@
 namespace zelvor {
 namespace {
 
-class AnimatedView : public CDravikGLView {
-public:
-    using CDravikGLView::CDravikGLView;
+struct AnimatingHost : CViewHost {
     bool IsAnimating() const override { return animating; }
     bool animating = true;
 };
@@ -30,7 +28,8 @@ protected:
         doc_.SetDocTemplate(TEMPLATE_XYZ);
         doc_.OnOpenDocument(path.c_str());
         doc_.WaitForLoader();
-        view_ = std::make_unique<AnimatedView>(&doc_, true);
+        view_ = std::make_unique<CDravikGLView>(&doc_, true);
+        view_->SetHost(&host_);
         view_->SetMessageTarget(&sink_);
         view_->OnInitialUpdate();
         view_->Get3DViewSettings()->optimiseTessellation = 1;
@@ -55,17 +54,18 @@ protected:
     QTemporaryDir dir_;
     CDravikDoc doc_;
     HeadlessMessageSink sink_;
-    std::unique_ptr<AnimatedView> view_;
+    AnimatingHost host_;
+    std::unique_ptr<CDravikGLView> view_;
 };
 
 TEST_F(ViewGovernor, StartsOnlyAfterTheFileIsLoadedAndWhileAnimating) {
     view_->SaveQualityForSpeed();
     EXPECT_TRUE(RunRequests().empty()) << "no surface state yet";
     view_->OnUpdate(HINT_FILE_LOADED);
-    view_->animating = false;
+    host_.animating = false;
     view_->SaveQualityForSpeed();
     EXPECT_TRUE(RunRequests().empty());
-    view_->animating = true;
+    host_.animating = true;
     view_->SaveQualityForSpeed();
     // Without a measurement every pass raises the detail until the passes run out.
     EXPECT_EQ(RunRequests(), (std::vector<int>{2, 1, 2, 1, 2, 1, -1}));
@@ -85,9 +85,9 @@ TEST_F(ViewGovernor, StoppedWhileContentsAreReplacedUntilTheNextInitialUpdate) {
     view_->AbortGovernor();
     for (int paint = 0; paint < 3; ++paint) view_->SaveQualityForSpeed();
     EXPECT_TRUE(RunRequests().empty());
-    EXPECT_TRUE(view_->MustOptiPolygonThreadAbort());
+    EXPECT_TRUE(view_->Governor().MustOptiPolygonThreadAbort());
     view_->OnInitialUpdate();
-    EXPECT_FALSE(view_->MustOptiPolygonThreadAbort());
+    EXPECT_FALSE(view_->Governor().MustOptiPolygonThreadAbort());
     view_->SaveQualityForSpeed();
     EXPECT_EQ(RunRequests().back(), -1);
 }
