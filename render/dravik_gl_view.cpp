@@ -222,7 +222,10 @@ void CDravikGLView::DrawScene() {
     glFlush();
 }
 
+// The compiles read detail settings that the governor thread writes: each holds the view's lock, which a
+// paint already holds and the document's selection changes do not.
 void CDravikGLView::CompileAtomDisplayList() {
+    std::lock_guard settings(governor_.Lock());
     const int quality = GetRenderQuality();
     if (lists_.AtomListsCurrent(quality)) return;
     std::unique_lock lock(AtomLock(), std::try_to_lock);
@@ -231,6 +234,7 @@ void CDravikGLView::CompileAtomDisplayList() {
 }
 
 void CDravikGLView::CompileBondDisplayList() {
+    std::lock_guard settings(governor_.Lock());
     if (!HasFrameToShow() || !HasAtoms() || settings_->showBonds == 0) return;
     const TessellationCounts counts = CountsForQuality(GetRenderQuality());
     if (lists_.BondListsCurrent(counts)) return;
@@ -245,6 +249,7 @@ void CDravikGLView::CompileBondDisplayList() {
 }
 
 void CDravikGLView::CompileDisplayList(int onlyIfChanged) {
+    std::lock_guard settings(governor_.Lock());
     if (!HasFrameToShow() || !HasAtoms()) return;
     const int frameNr = doc_->GetFrameNr();
     // Both flags are read (and the new-frame flag cleared) only when the cheaper tests leave it open.

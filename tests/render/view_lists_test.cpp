@@ -132,5 +132,25 @@ TEST(ViewLists, ZeroAtomScaleDrawsNoSpheres) {
     EXPECT_EQ(scene.Pixel(32, 32)[0], 0);
 }
 
+TEST(ViewLists, SelectionRebuildsTheSceneUnderTheLockTheGovernorWritesBy) {
+    ViewScene scene("2\npair\nC 0 0 0\nO 1.2 0 0\n");
+    ASSERT_TRUE(scene.Ok());
+    struct AnimatingHost : CViewHost {
+        bool IsAnimating() const override { return true; }
+    } host;
+    CDravikGLView& view = scene.View();
+    view.SetHost(&host);
+    C3DViewSettings& s = scene.Settings();
+    s.optimiseTessellation = 1;
+    s.atomsAsSpheres = 0;  // points: the scene list reads the atom size, which the governor's start writes
+    view.SetGovernorLimits({5, 40, 1});
+    view.OnUpdate(HINT_FILE_LOADED);
+    scene.Paint();  // starts the governor
+    scene.Doc().ToggleAtomSelection(1);
+    view.Governor().Join();
+    EXPECT_EQ(view.Lists().Counts().sceneLists, 2);
+    view.SetHost(nullptr);
+}
+
 }  // namespace
 }  // namespace zelvor
