@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <chrono>
+#include <future>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "model/elements.h"
 #include "platform/app_message.h"
+#include "platform/performance.h"
 #include "render/dravik_gl_view.h"
 #include "support/test_support.h"
 
@@ -104,6 +108,49 @@ TEST_F(ViewGovernor, StatusTextOnlyInFullScreen) {
     view_->SaveQualityForSpeed();
     RunRequests();
     EXPECT_EQ(view_->GovernorStatusText(), "");
+}
+
+TEST_F(ViewGovernor, NewContentsWhileTheGovernorMeasuresStopItBeforeItsEventsAreReplaced) {
+    CPerformance performance;
+    ASSERT_EQ(performance.Initialise(), 1);
+    view_->SetPerformance(&performance);
+    view_->OnUpdate(HINT_FILE_LOADED);
+    view_->SaveQualityForSpeed();
+    ASSERT_TRUE(view_->IsGovernorRunning());
+    // Time to reach its first measurement, which reads the events. Only time: waiting on the governor would
+    // order its reads before the view's writes and hide a race from the thread sanitizer.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // The saver loads the next file: the thread that measures for the old contents ends first.
+    view_->OnInitialUpdate();
+    EXPECT_FALSE(view_->IsGovernorRunning());
+    EXPECT_FALSE(view_->Governor().MustOptiPolygonThreadAbort());
+    view_->SetPerformance(nullptr);
+    view_->SaveQualityForSpeed();
+    EXPECT_EQ(RunRequests().back(), -1);
+}
+
+TEST(ViewGovernorLock, EachViewHasItsOwnAndItsGovernorTakesIt) {
+    CDravikGLView first(nullptr, true), second(nullptr, true);
+    std::promise<void> held, release;
+    std::thread holder([&] {
+        first.ChangeDetailSettings([&] {
+            held.set_value();
+            release.get_future().wait();
+        });
+    });
+    held.get_future().wait();
+    auto other = std::async(std::launch::async, [&] {
+        second.SetRenderQuality(5);
+        return second.GetRenderQuality();
+    });
+    EXPECT_EQ(other.wait_for(std::chrono::seconds(10)), std::future_status::ready) << "another view waited";
+    auto same = std::async(std::launch::async, [&] { return first.Governor().StatusText(); });
+    EXPECT_EQ(same.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout)
+        << "the governor of the changing view did not wait";
+    release.set_value();
+    holder.join();
+    EXPECT_EQ(other.get(), 5);
+    EXPECT_EQ(same.get(), "");
 }
 
 }  // namespace
