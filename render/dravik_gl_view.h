@@ -1,7 +1,8 @@
 #pragma once
 /// CDravikGLView: draws the document's current frame with OpenGL 1.x and turns mouse input into camera
 /// changes. It needs only a current context of the client size; whoever owns the window (a Qt surface,
-/// an off-screen context) calls OnSize, Paint and the mouse handlers, and may be its CViewHost.
+/// an off-screen context) calls OnSize, Paint and the mouse handlers, and may answer the view as its CViewHost.
+/// The view keeps the life cycle and owns its parts: camera, scene lists, surface worker, governor binding.
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -39,6 +40,7 @@ public:
     void OnSize(int cx, int cy);
     /// One paint: the governor's chance, then the scene (the caller's context must be current).
     void Paint();
+    /// Document hints: new data, frame changed, rotation done, file loaded, surface reset.
     void OnUpdate(int hint) override;
     /// Stops and joins the surface worker and the governor, deletes this view's display lists (needs the
     /// context current).
@@ -47,28 +49,40 @@ public:
     void Repaint();
 
     // --- drawing ----------------------------------------------------------------------------------
+    /// Clears, places the camera, compiles what changed, calls the scene list, draws surface, axes and text.
     void DrawScene();
     /// Depth range of the current frame, then projection, fog and text scale (needs the context).
     void Update3DViewPort();
     /// Camera for the loaded molecule: eye on +z at three cell widths.
     void PrepareScene();
+    /// Element sphere lists, when the atom scale or the render quality changed.
     void CompileAtomDisplayList();
+    /// Bond tube lists of the current frame (bonds established first), when their settings changed.
     void CompileBondDisplayList();
+    /// The scene list of the current frame; onlyIfChanged 0 compiles it in any case (selection changed).
     void CompileDisplayList(int onlyIfChanged) override;
 
     // --- settings ---------------------------------------------------------------------------------
+    /// This view's settings record.
     C3DViewSettings* Get3DViewSettings() { return settings_.get(); }
+    /// Sets the render quality (kept within 2..30) under the governor lock and repaints.
     void SetRenderQuality(int quality);
+    /// The render quality, read under the governor lock.
     int GetRenderQuality() const;
     /// Runs `change` under this view's governor lock: for writes of the detail settings (render quality,
     /// atom size, surface step...) that the governor thread saves and restores.
     void ChangeDetailSettings(const std::function<void()>& change);
 
-    // --- mouse (window coordinates, y downwards) ---------------------------------------------------
+    // --- mouse (window coordinates, y downwards; the camera does the work) ------------------------
+    /// Starts a turn, or with Shift held a pan (the move's flags say which).
     void OnLButtonDown(int x, int y, bool shift = false);
+    /// A turn or pan repaints; a zoom updates every view of the document.
     void OnMouseMove(int x, int y, unsigned flags);
+    /// Ends a left drag: the turn becomes Euler angles, every view hears of the rotation.
     void OnLButtonUp(int x, int y);
+    /// Starts a zoom.
     void OnRButtonDown(int x, int y);
+    /// Ends a zoom: every view hears of the rotation.
     void OnRButtonUp(int x, int y);
     /// Toggles the selection of the atom under the pointer.
     void OnLButtonDblClk(int x, int y);
@@ -78,6 +92,7 @@ public:
     void OnIsoSurfaceDone();
     /// Headless callers: waits for a running worker and handles its completion.
     void WaitForSurfaceWorker() { OnIsoSurfaceDone(); }
+    /// True while a surface computation runs or its done message is pending.
     bool IsSurfaceRunning() const { return surface_.IsRunning(); }
     /// Set by the document's owner when the contents are about to be replaced.
     std::atomic<bool>& SurfaceStopFlag() { return surface_.StopFlag(); }
@@ -97,16 +112,21 @@ public:
     void SetPerformance(CPerformance* performance) { governor_.SetPerformance(performance); }
     /// Limits and passes used by the next governor run.
     void SetGovernorLimits(const GovernorLimits& limits) { governor_.SetLimits(limits); }
+    /// This view's governor.
     CTessellationGovernor& Governor() { return governor_.Governor(); }
+    /// The governor status the overlay shows (full screen only).
     const std::string& GovernorStatusText() const { return governor_.StatusText(); }
     /// One animation step changed the camera: recompute the viewport and repaint everything.
     void OnAnimationStep();
     /// Full screen: the overlay shows the file name and the governor's status.
     void SetFullScreenMode(bool on) { fullScreen_ = on; }
 
-    // --- the parts, for the window owner and tests --------------------------------------------------
+    // --- the parts, read by the window owner, benchmarks and tests ---------------------------------
+    /// Projection, rotations, transform sets and drag state.
     const CViewCamera& Camera() const { return camera_; }
+    /// Display lists and their compile counts.
     const CSceneLists& Lists() const { return lists_; }
+    /// Iso-surface states and worker.
     const CSurfaceWorker& Surface() const { return surface_; }
 
 private:
@@ -130,7 +150,7 @@ private:
 
     CViewCamera camera_;
     CSceneLists lists_;
-    /// The governor's measurement waits for the worker's idle event: the worker is made first, joined last.
+    /// Made before the governor binding, which measures by the worker's idle event.
     CSurfaceWorker surface_;
     CGovernorBinding governor_;
 };

@@ -33,6 +33,7 @@ public:
     void Restart(const std::string& label);
     /// The display lists are being compiled: a measurement waits until EndCompiles.
     void BeginCompiles();
+    /// The compiles are over: a waiting measurement goes on.
     void EndCompiles();
     /// True while a measurement runs (no surface computation may start then).
     bool IsMeasuring() const;
@@ -46,9 +47,12 @@ public:
     void Abort();
     /// The view goes: stops the governor and releases a measurement that waits for a compile.
     void Stop();
+    /// Joins a governor thread that was started.
     void Join();
 
+    /// True while the governor thread works.
     bool IsRunning() const { return governor_->IsRunning(); }
+    /// True from Abort until the next Restart.
     bool MustOptiPolygonThreadAbort() const { return governor_->MustOptiPolygonThreadAbort(); }
     /// Limits and passes used by the next governor run.
     void SetLimits(const GovernorLimits& limits) { governor_->SetLimits(limits); }
@@ -58,6 +62,7 @@ public:
     void SetMessageTarget(MessageTarget* target) { messageTarget_ = target; }
     /// Iso-surface vertices drawn by the last paint (the governor weighs surface against spheres by them).
     void SetSurfaceVerticesDrawn(std::int64_t vertices) { governor_->surfaceVertexCount = vertices; }
+    /// The governor itself.
     CTessellationGovernor& Governor() { return *governor_; }
     /// The overlay's status text after the last request.
     const std::string& StatusText() const { return status_; }

@@ -1,6 +1,7 @@
 #pragma once
 /// CSceneLists: one view's display lists (element spheres, bond tubes, the scene) and the settings they were
-/// compiled for, so that a paint with nothing changed compiles nothing. The names belong to the view's context.
+/// compiled for, so that a paint with nothing changed compiles nothing. The names belong to the view's context;
+/// the compiles need it current and the caller to hold the atom lock.
 #include <array>
 #include <map>
 #include <string>
@@ -51,7 +52,9 @@ public:
     /// Deletes every list while the context is current; otherwise only forgets the names that went with it.
     void Release(bool contextCurrent);
 
+    /// How often each compile did real work.
     const CompileCounts& Counts() const { return counts_; }
+    /// The tube list of each bond key.
     const std::map<std::string, BondDisplayList>& BondLists() const { return bondLists_; }
 
 private:

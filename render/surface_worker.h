@@ -44,7 +44,9 @@ public:
     /// Frees the engine's arrays (after StopAndJoin).
     void ReleaseEngine() { marchingCubes_.Release(); }
 
+    /// True from a start until its done message is handled.
     bool IsRunning() const { return running_.load(); }
+    /// True when the frame's last computation gave a surface.
     bool IsComputed(int frame) const;
     /// Set by the document's owner when the contents are about to be replaced.
     std::atomic<bool>& StopFlag() { return stop_; }

@@ -28,6 +28,7 @@ public:
     // --- projection -------------------------------------------------------------------------------
     /// Records the client size; false (nothing recorded) when either side is below 1.
     bool SetClientSize(int cx, int cy);
+    /// Client size in pixels, as last recorded.
     int ClientWidth() const { return clientWidth_; }
     int ClientHeight() const { return clientHeight_; }
     /// Eye distance, and near and far planes one cell width before and behind the aim.
@@ -38,6 +39,7 @@ public:
     void ApplyProjection(double nearPlane, double farPlane, double distance) const;
     /// Eye on +z at three cell widths, aim at the origin, that eye as home, a field of view that fits.
     void PrepareScene(double cellWidth);
+    /// Eye distance and near and far planes of the projection.
     double Distance() const { return distance_; }
     void SetDistance(double distance) { distance_ = distance; }
     double Near() const { return near_; }
@@ -46,7 +48,9 @@ public:
     // --- placement and rotations --------------------------------------------------------------------
     /// gluLookAt from the eye to the aim with UpVectorFor(eye).
     void LookAt() const;
+    /// Multiplies the current matrix by the trackball, then the Euler rotations (phi, theta, psi).
     void ImposeTrackBall_EulerRotation() const;
+    /// Multiplies the current matrix by the inverse of ImposeTrackBall_EulerRotation.
     void UndoTrackBall_EulerRotation() const;
     /// Folds trackball and Euler rotations back into phi, theta, psi.
     void GetCurrentEulerAngles();
@@ -56,23 +60,30 @@ public:
     static double ResolveAmbiguousAngle(double c, double s);
     /// The up vector that LookAt gives gluLookAt for this eye.
     static Vector UpVectorFor(const Vector& eye);
+    /// The turn of the left drag in progress (angle 0 once it has been folded into the Euler angles).
     double TrackballAngle() const { return trackballAngle_; }
     const Vector& TrackballAxis() const { return trackballAxis_; }
 
-    // --- transform sets (captured from the current matrices) --------------------------------------
+    // --- transform sets ------------------------------------------------------------------------------
+    /// Captures the current matrices after LookAt: the camera set (panning unprojects with it).
     void CaptureCameraSet();
-    /// The rotation alone, on an identity modelview; the current matrix is left as it was.
+    /// Captures the rotation alone, on an identity modelview; the current matrix is left as it was.
     void CaptureRotationSet();
+    /// Captures the current matrices with the rotations imposed: the model set (picking projects with it).
     void CaptureModelSet();
+    /// The sets captured by the last paint.
     const TransformSet& CameraSet() const { return cameraSet_; }
     const TransformSet& RotationSet() const { return rotationSet_; }
     const TransformSet& ModelSet() const { return modelSet_; }
 
     // --- mouse (window coordinates, y downwards) ---------------------------------------------------
+    /// Starts a left drag: a turn, or with Shift a pan.
     void OnLButtonDown(int x, int y);
+    /// Follows a drag: left turns or pans, right moves the eye along its line.
     CameraChange OnMouseMove(int x, int y, unsigned flags);
     /// True when a left drag ended (the rotation is then folded into the angles).
     bool OnLButtonUp();
+    /// Starts a right drag (zoom).
     void OnRButtonDown(int x, int y);
     /// True when a right drag ended.
     bool OnRButtonUp();

@@ -25,7 +25,9 @@ struct RecordingHost : CViewHost {
     bool IsAnimating() const override { return true; }
     std::optional<GovernorLimits> GovernorLimitsNow() const override { return GovernorLimits{5, 40, 1}; }
     void UpdatePollingFrequency() override { calls.push_back("polling"); }
-    void ApplyPredefinedAnimation(int animation) override { calls.push_back("predefined " + std::to_string(animation)); }
+    void ApplyPredefinedAnimation(int animation) override {
+        calls.push_back("predefined " + std::to_string(animation));
+    }
     void RefreshAnimationDialog() override { calls.push_back("animation dialog"); }
     void RefreshCameraPage() override { calls.push_back("camera page"); }
 
