@@ -31,7 +31,7 @@ public:
     /// Client size in pixels, as last recorded.
     int ClientWidth() const { return clientWidth_; }
     int ClientHeight() const { return clientHeight_; }
-    /// Eye distance, and near and far planes one cell width before and behind the aim.
+    /// Eye distance from the origin, and near and far planes one cell width nearer and farther (near >= 0.1).
     void SetDepthRange(double cellWidth);
     /// Loads the projection for the depth range and sets the fog by the far visibility.
     void LoadProjection() const;
@@ -74,7 +74,6 @@ public:
     /// The sets captured by the last paint.
     const TransformSet& CameraSet() const { return cameraSet_; }
     const TransformSet& RotationSet() const { return rotationSet_; }
-    const TransformSet& ModelSet() const { return modelSet_; }
 
     // --- mouse (window coordinates, y downwards) ---------------------------------------------------
     /// Starts a left drag: a turn, or with Shift a pan.
