@@ -92,7 +92,7 @@ void Run(int atoms, int paints) {
         glFinish();
         sceneCompile = std::min(sceneCompile, Seconds(start));
     }
-    const CompileCounts& c = view.Counts();
+    const CompileCounts& c = view.Lists().Counts();
     std::printf("%8d %10d %10.1f %12.1f %14.1f %14.1f   %s\n", atoms, doc.GetFrame(0).displayedBonds / 2,
                 1.0 / unchanged, 1.0 / rebuilt, listCompile * 1e3, sceneCompile * 1e3,
                 atoms == 10000 ? (sceneCompile < 0.05 ? "scene < 50 ms  met" : "scene < 50 ms  MISSED") : "");

@@ -1,13 +1,11 @@
 #include "render/dravik_gl_view.h"
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 
-#include <algorithm>
-#include <cmath>
+#include <mutex>
 
 #include "model/locks.h"
-#include "platform/named_event.h"
+#include "render/tessellation.h"
 
 namespace zelvor {
 
@@ -15,12 +13,11 @@ CDravikGLView::CDravikGLView(CDravikDoc* doc, bool transientSettings)
     : doc_(doc),
       settings_(transientSettings ? std::make_unique<C3DViewSettings>(C3DViewSettings::Transient{})
                                   : std::make_unique<C3DViewSettings>()),
-      surfaceState_(new std::atomic<signed char>[MAX_FRAMES]),
-      surfaceDistanceOf_(new double[MAX_FRAMES]),
-      surfaceStepOf_(new double[MAX_FRAMES]) {
+      camera_(*settings_),
+      lists_(*settings_),
+      surface_(doc, *settings_),
+      governor_(*settings_, surface_.IdleEvent()) {
     storedSettingsFound_ = settings_->persistent && settings_->loaded && !settings_->loadFailed;
-    ResetSurfaceFlags();
-    CreateGovernor();
     if (doc_) doc_->AddObserver(this);
 }
 
@@ -30,31 +27,19 @@ void CDravikGLView::OnDestroy() {
     if (destroyed_) return;
     destroyed_ = true;
     // The governor waits for compiles and sleeps between measurements: wake it before joining it.
-    AbortGovernor();
-    if (displayListEvent_) displayListEvent_->Set();
-    // The worker reads the document and this view: it must end before either goes.
-    surfaceStop_.store(true);
-    if (surfaceWorker_.joinable()) surfaceWorker_.join();
-    surfaceRunning_.store(false);
-    surfaceIdle_->Set();
-    governor_->Join();
+    governor_.Stop();
+    surface_.StopAndJoin();
+    governor_.Join();
     if (doc_) {
         doc_->RemoveObserver(this);
         doc_->WantBonds(false);
     }
     // Lists belong to the context: delete them only when it is still current.
-    if (glGetString(GL_VERSION) != nullptr) {
-        if (glyphBase_ != 0) DeleteGlyphLists(glyphBase_);
-        ReleaseElementLists();
-        for (auto& [key, list] : bondLists_)
-            if (list.name != 0) glDeleteLists(list.name, 1);
-        if (sceneList_ != 0) glDeleteLists(sceneList_, 1);
-    } else {
-        elementLists_ = {};  // the context is gone, and the names with it
-    }
-    glyphBase_ = sceneList_ = 0;
-    bondLists_.clear();
-    marchingCubes_.Release();
+    const bool contextCurrent = glGetString(GL_VERSION) != nullptr;
+    if (contextCurrent && glyphBase_ != 0) DeleteGlyphLists(glyphBase_);
+    glyphBase_ = 0;
+    lists_.Release(contextCurrent);
+    surface_.ReleaseEngine();
 }
 
 bool CDravikGLView::HasFrameToShow() const {
@@ -65,31 +50,28 @@ bool CDravikGLView::HasAtoms() const {
     return doc_ && doc_->GetFrameNr() < doc_->GetFrameCount() && doc_->GetFrame(doc_->GetFrameNr()).atomCount > 0;
 }
 
+bool CDravikGLView::EnsureContext() {
+    if (glGetString(GL_VERSION) != nullptr) return true;
+    return host_ && host_->MakeContextCurrent() && glGetString(GL_VERSION) != nullptr;
+}
+
 void CDravikGLView::Repaint() {
-    if (requestRepaint) requestRepaint();
+    if (host_) host_->RequestRepaint();
 }
 
 void CDravikGLView::OnInitialUpdate() {
     InitSettings(settings_.get());
     if (!doc_) return;
     if (!storedSettingsFound_) PrepareScene();
-    const std::string label = doc_->GetGUIDstr();
-    displayListEvent_ = NamedEvent::Create("DisplayListevent_" + label, NamedEvent::ResetMode::Manual, false);
-    cpuPerformanceEvent_ = NamedEvent::Create("CPUperformanceevent_" + label, NamedEvent::ResetMode::Manual, false);
-    RestartGovernor();
+    governor_.Restart(doc_->GetGUIDstr());
     doc_->UpdateAllViews(HINT_NEW_DATA);
-    UpdatePollingFrequency();
-    marchingCubes_.ClearVertexArrays();
-    ResetSurfaceFlags();
-    marchingCubes_.Initialise(doc_, settings_.get(), &surfaceStop_);
-    if (setFrameWindowText) setFrameWindowText("Zelvor, Molecular Screensaver");
+    if (host_) host_->UpdatePollingFrequency();
+    surface_.Initialise();
+    if (host_) host_->SetFrameWindowText("Zelvor, Molecular Screensaver");
 }
 
 void CDravikGLView::OnSize(int cx, int cy) {
-    if (cx < 1 || cy < 1) return;
-    clientWidth_ = cx;
-    clientHeight_ = cy;
-    aspect_ = static_cast<double>(cx) / cy;
+    if (!camera_.SetClientSize(cx, cy)) return;
     if (!EnsureContext()) return;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -98,6 +80,52 @@ void CDravikGLView::OnSize(int cx, int cy) {
         Update3DViewPort();
         glViewport(0, 0, cx, cy);
         SetFixedGLState();
+    }
+}
+
+void CDravikGLView::Update3DViewPort() {
+    if (!HasFrameToShow()) return;
+    camera_.SetDepthRange(doc_->GetMaxCellWidth(doc_->GetFrameNr()));
+    if (!EnsureContext()) return;
+    camera_.LoadProjection();
+    textEngine_.initialize(camera_.ClientWidth(), camera_.ClientHeight(), true);
+}
+
+void CDravikGLView::PrepareScene() { camera_.PrepareScene(doc_ ? doc_->GetMaxCellWidth(doc_->GetFrameNr()) : 50.0); }
+
+void CDravikGLView::OnUpdate(int hint) {
+    C3DViewSettings& s = *settings_;
+    switch (hint) {
+        case HINT_NEW_DATA:
+            doc_->WantBonds(s.showBonds != 0);
+            PrepareScene();
+            if (host_) host_->ApplyPredefinedAnimation(s.predefinedAnimation);
+            OnSize(camera_.ClientWidth(), camera_.ClientHeight());
+            camera_.SetDistance(Length(s.homeEye));
+            Repaint();
+            if (host_) host_->SetFrameWindowText("Zelvor, Molecular Screensaver");
+            break;
+        case HINT_FRAME_CHANGED:
+        case HINT_ROTATION_DONE:
+            OnSize(camera_.ClientWidth(), camera_.ClientHeight());
+            Repaint();
+            camera_.SetDistance(Length(s.homeEye));
+            if (hint == HINT_ROTATION_DONE && host_) host_->RefreshCameraPage();
+            break;
+        case HINT_FILE_LOADED:
+            if (host_) host_->SetFrameWindowText("Zelvor, Molecular Screensaver");
+            if (host_) host_->RefreshAnimationDialog();
+            lists_.ForgetBondSettings();
+            surface_.ReinitialiseAtNextStart();
+            governor_.MarkSurfaceStateReady();
+            OnSize(camera_.ClientWidth(), camera_.ClientHeight());
+            Repaint();
+            break;
+        case HINT_SURFACE_RESET:
+            surface_.Reset();
+            break;
+        default:
+            break;
     }
 }
 
@@ -142,26 +170,11 @@ void CDravikGLView::SetFixedGLState() {
 
 void CDravikGLView::Paint() {
     // The governor thread saves and restores the detail settings that drawing reads.
-    std::lock_guard lock(GovernorLock());
+    std::lock_guard lock(governor_.Lock());
     SaveQualityForSpeed();
     if (!EnsureContext()) return;
     DrawScene();
 }
-
-void CDravikGLView::CompileGlyphDisplayLists() {
-    if (glyphBase_ != 0 || glyphsTried_) return;
-    // Without the font the letters are left out; looking for it again at every paint would not find it either.
-    glyphsTried_ = true;
-    glyphBase_ = CompileOutlineGlyphLists();
-}
-
-namespace {
-void Capture(TransformSet& set) {
-    glGetIntegerv(GL_VIEWPORT, set.viewport);
-    glGetDoublev(GL_PROJECTION_MATRIX, set.projection);
-    glGetDoublev(GL_MODELVIEW_MATRIX, set.modelview);
-}
-}  // namespace
 
 void CDravikGLView::DrawScene() {
     C3DViewSettings& s = *settings_;
@@ -170,168 +183,96 @@ void CDravikGLView::DrawScene() {
     glLoadIdentity();
     if (!HasFrameToShow() || !HasAtoms()) return;
     const int frameNr = doc_->GetFrameNr();
-    surfaceVerticesDrawn_ = 0;
+    std::int64_t surfaceVertices = 0;
     // The loader bonds the frames it reads only while a view shows bonds.
     doc_->WantBonds(s.showBonds != 0);
 
     glShadeModel(GL_SMOOTH);
     glPolygonMode(GL_FRONT_AND_BACK, static_cast<GLenum>(s.polygonMode));
 
-    const Vector up = UpVectorFor(s.eye);
-    gluLookAt(s.eye.x, s.eye.y, s.eye.z, s.aim.x, s.aim.y, s.aim.z, up.x, up.y, up.z);
-
+    camera_.LookAt();
     glPushMatrix();
-    Capture(cameraSet_);
+    camera_.CaptureCameraSet();
     for (int i = 0; i < 6; ++i)
         if (s.clipPlaneFixed[i] == 1) glClipPlane(GL_CLIP_PLANE0 + i, s.clipPlane[i]);
-    glPushMatrix();
-    glLoadIdentity();
-    ImposeTrackBall_EulerRotation();
-    Capture(rotationSet_);
-    glPopMatrix();
-    ImposeTrackBall_EulerRotation();
-    Capture(modelSet_);
+    camera_.CaptureRotationSet();
+    camera_.ImposeTrackBall_EulerRotation();
+    camera_.CaptureModelSet();
     for (int i = 0; i < 6; ++i)
         if (s.clipPlaneFixed[i] == 0) glClipPlane(GL_CLIP_PLANE0 + i, s.clipPlane[i]);
 
-    if (displayListEvent_) displayListEvent_->Reset();
+    governor_.BeginCompiles();
     CompileGlyphDisplayLists();
     CompileAtomDisplayList();
     CompileBondDisplayList();
     CompileDisplayList(1);
-    if (displayListEvent_) displayListEvent_->Set();
-    if (sceneList_ != 0) glCallList(sceneList_);
+    governor_.EndCompiles();
+    lists_.CallSceneList();
 
     if (s.showSurface == 1) {
-        StartIsoSurface(frameNr);
-        DrawIsoSurface(frameNr);
+        // No computation starts while the governor measures the program's load.
+        if (!governor_.IsMeasuring()) surface_.StartIsoSurface(frameNr);
+        surfaceVertices = surface_.DrawIsoSurface(frameNr);
     }
     glPopMatrix();
 
     if (s.showAxes == 1) DrawAxes();
     if (s.showInfoText == 1) DrawTextOverlay();
-    governor_->surfaceVertexCount = surfaceVerticesDrawn_;
+    governor_.SetSurfaceVerticesDrawn(surfaceVertices);
     glFlush();
 }
 
-void CDravikGLView::DrawAxes() {
-    const C3DViewSettings& s = *settings_;
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glColor4d(1.0, 1.0, 1.0, 1.0);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_FOG);
-
-    // The corner point is found in eye coordinates (identity modelview): the axes sit on the near plane
-    // near the lower-left corner, turned like the molecule but not moved with it.
-    const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    double projection[16];
-    int viewport[4];
-    glGetDoublev(GL_PROJECTION_MATRIX, projection);
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    double px = 0.0, py = 0.0, pz = 0.0;
-    gluUnProject(50.0, 50.0, 0.0, identity, projection, viewport, &px, &py, &pz);
-
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    // A zero near plane leaves perspective depth undefined (everything on the far plane, clipped or not by
-    // rounding); half the scene's near distance keeps the corner point well inside.
-    ApplyProjection(s.perspective == 1 ? near_ * 0.5 : 0.0, std::max(500.0, 2.0 * far_), distance_, true);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    glTranslated(px, py, pz);
-    double turn[16];
-    std::copy(cameraSet_.modelview, cameraSet_.modelview + 16, turn);
-    turn[12] = turn[13] = turn[14] = 0.0;
-    glMultMatrixd(turn);
-
-    const double length =
-        s.perspective == 1 ? std::tan(M_PI * s.fieldOfView / 360.0) * pz * -0.1 : Length(s.eye) * 0.025;
-    ImposeTrackBall_EulerRotation();
-    glLineWidth(1.0f);
-    struct Axis {
-        double r, g, b;
-        Vector tip;
-        char letter;
-    };
-    const Axis axes[3] = {{1, 0, 0, Vector(length, 0, 0), 'X'},
-                          {0, 1, 0, Vector(0, length, 0), 'Y'},
-                          {0, 0, 1, Vector(0, 0, length), 'Z'}};
-    for (const Axis& axis : axes) {
-        glColor3d(axis.r, axis.g, axis.b);
-        DrawLine(Vector(0, 0, 0), axis.tip);
-        if (glyphBase_ == 0) continue;
-        glPushMatrix();
-        const Vector at = axis.tip * 1.1;
-        glTranslated(at.x, at.y, at.z);
-        // Letters face the viewer whatever the molecule's turn.
-        UndoTrackBall_EulerRotation();
-        glScaled(0.5 * length, 0.5 * length, 0.5 * length);
-        glListBase(glyphBase_);
-        glCallLists(1, GL_UNSIGNED_BYTE, &axis.letter);
-        glPopMatrix();
-    }
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glEnable(GL_FOG);
-    glPopAttrib();
+// The compiles read detail settings that the governor thread writes: each holds the view's lock, which a
+// paint already holds and the document's selection changes do not.
+void CDravikGLView::CompileAtomDisplayList() {
+    std::lock_guard settings(governor_.Lock());
+    const int quality = GetRenderQuality();
+    if (lists_.AtomListsCurrent(quality)) return;
+    std::unique_lock lock(AtomLock(), std::try_to_lock);
+    if (!lock.owns_lock()) return;
+    lists_.CompileAtomLists(quality);
 }
 
-void CDravikGLView::DrawTextOverlay() {
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glDisable(GL_LIGHTING);
-    textEngine_.ortho();
-    glColor3ub(255, 255, 255);
-    const Frame& frame = doc_->GetFrame(doc_->GetFrameNr());
-    textEngine_.Write2Dtxt(5.0f, 10.0f, frame.comment ? frame.comment : "");
-    if (fullScreen_)
-        textEngine_.Write2Dtxt(clientWidth_ / 2.0f - 200.0f, clientHeight_ - 10.0f, doc_->GetPathName().c_str());
-    if (!governorStatus_.empty()) textEngine_.Write2Dtxt(clientWidth_ - 300.0f, 10.0f, governorStatus_.c_str());
-    textEngine_.perspective();
-    glPopAttrib();
+void CDravikGLView::CompileBondDisplayList() {
+    std::lock_guard settings(governor_.Lock());
+    if (!HasFrameToShow() || !HasAtoms() || settings_->showBonds == 0) return;
+    const TessellationCounts counts = CountsForQuality(GetRenderQuality());
+    if (lists_.BondListsCurrent(counts)) return;
+    std::unique_lock lock(AtomLock(), std::try_to_lock);
+    if (!lock.owns_lock()) return;
+    Frame& frame = doc_->GetFrame(doc_->GetFrameNr());
+    if (!frame.bondsDone) {
+        doc_->WantBonds(true);
+        doc_->EstablishBonds();
+    }
+    lists_.CompileBondLists(frame, counts);
 }
 
-void CDravikGLView::OnUpdate(int hint) {
-    C3DViewSettings& s = *settings_;
-    switch (hint) {
-        case HINT_NEW_DATA:
-            doc_->WantBonds(s.showBonds != 0);
-            PrepareScene();
-            ApplyPredefinedAnimation(s.predefinedAnimation);
-            OnSize(clientWidth_, clientHeight_);
-            distance_ = Length(s.homeEye);
-            Repaint();
-            if (setFrameWindowText) setFrameWindowText("Zelvor, Molecular Screensaver");
-            break;
-        case HINT_FRAME_CHANGED:
-        case HINT_ROTATION_DONE:
-            OnSize(clientWidth_, clientHeight_);
-            Repaint();
-            distance_ = Length(s.homeEye);
-            if (hint == HINT_ROTATION_DONE) RefreshCameraPage();
-            break;
-        case HINT_FILE_LOADED:
-            if (setFrameWindowText) setFrameWindowText("Zelvor, Molecular Screensaver");
-            RefreshAnimationDialog();
-            lastBondSize_ = -1.0;
-            lastMaxBondLength_ = -1.0;
-            surfaceNeedsInit_ = true;
-            surfaceStateReady_ = true;
-            OnSize(clientWidth_, clientHeight_);
-            Repaint();
-            break;
-        case HINT_SURFACE_RESET:
-            marchingCubes_.ClearVertexArrays();
-            ResetSurfaceFlags();
-            surfaceStop_.store(false);
-            break;
-        default:
-            break;
-    }
+void CDravikGLView::CompileDisplayList(int onlyIfChanged) {
+    std::lock_guard settings(governor_.Lock());
+    if (!HasFrameToShow() || !HasAtoms()) return;
+    const int frameNr = doc_->GetFrameNr();
+    // Both flags are read (and the new-frame flag cleared) only when the cheaper tests leave it open.
+    if (onlyIfChanged != 0 && lists_.SceneCurrent(frameNr) && !doc_->IsNewDoc() && !doc_->IsNewFrame()) return;
+    if (!EnsureContext()) return;
+    std::unique_lock lock(AtomLock(), std::try_to_lock);
+    if (!lock.owns_lock()) return;
+    lists_.CompileSceneList(doc_->GetFrame(frameNr), frameNr);
+}
+
+void CDravikGLView::SetRenderQuality(int quality) {
+    ChangeDetailSettings([&] { settings_->renderQuality = ClampRenderQuality(quality); });
+    Repaint();
+}
+
+int CDravikGLView::GetRenderQuality() const {
+    std::lock_guard lock(governor_.Lock());
+    return settings_->renderQuality;
+}
+
+void CDravikGLView::ChangeDetailSettings(const std::function<void()>& change) {
+    std::lock_guard lock(governor_.Lock());
+    change();
 }
 
 }  // namespace zelvor

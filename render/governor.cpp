@@ -58,8 +58,9 @@ int AdjustRenderQuality(int renderQuality, int amount) {
     return static_cast<int>(std::floor(q + 0.5));
 }
 
-CTessellationGovernor::CTessellationGovernor(C3DViewSettings& settings, Reading reading, Post post)
-    : settings_(settings), reading_(std::move(reading)), post_(std::move(post)) {
+CTessellationGovernor::CTessellationGovernor(C3DViewSettings& settings, std::recursive_mutex& lock, Reading reading,
+                                             Post post)
+    : settings_(settings), lock_(lock), reading_(std::move(reading)), post_(std::move(post)) {
     if (!post_) post_ = [](int, int) {};
 }
 
@@ -69,7 +70,7 @@ CTessellationGovernor::~CTessellationGovernor() {
 }
 
 void CTessellationGovernor::SetLimits(const GovernorLimits& limits) {
-    std::lock_guard guard(GovernorLock());
+    std::lock_guard guard(lock_);
     limits_ = limits;
 }
 
@@ -90,13 +91,13 @@ void CTessellationGovernor::Join() {
 }
 
 CTessellationGovernor::Snapshot CTessellationGovernor::TakeSnapshot() const {
-    std::lock_guard guard(GovernorLock());
+    std::lock_guard guard(lock_);
     return {settings_.renderQuality, settings_.surfaceStep, settings_.bondSize, settings_.atomsAsSpheres,
             settings_.bondsAsTubes,  settings_.atomScale,   settings_.smoothLines};
 }
 
 void CTessellationGovernor::Restore(const Snapshot& snapshot) {
-    std::lock_guard guard(GovernorLock());
+    std::lock_guard guard(lock_);
     settings_.renderQuality = snapshot.renderQuality;
     settings_.surfaceStep = snapshot.surfaceStep;
     settings_.bondSize = snapshot.bondSize;
@@ -110,7 +111,7 @@ void CTessellationGovernor::Restore(const Snapshot& snapshot) {
 void CTessellationGovernor::PostAdjustment(int amount, bool lowering) {
     bool surface = false;
     if (!volumetric_) {
-        std::lock_guard guard(GovernorLock());
+        std::lock_guard guard(lock_);
         const std::int64_t vertices = surfaceVertexCount;
         const std::int64_t estimate = polygonEstimate;
         surface = settings_.showSurface &&
@@ -136,7 +137,7 @@ void CTessellationGovernor::SetSceneTesselation() {
 
     GovernorLimits limits;
     {
-        std::lock_guard guard(GovernorLock());
+        std::lock_guard guard(lock_);
         settings_.surfaceStep = settings_.surfaceDistance;
         settings_.atomScale = START_ATOM_SCALE;
         settings_.renderQuality = START_RENDER_QUALITY;
@@ -151,7 +152,7 @@ void CTessellationGovernor::SetSceneTesselation() {
 
     for (;;) {
         {
-            std::lock_guard guard(GovernorLock());
+            std::lock_guard guard(lock_);
             if (settings_.optimiseTessellation != 1) break;
         }
         if (abort_ || finished_) break;
@@ -165,7 +166,7 @@ void CTessellationGovernor::SetSceneTesselation() {
         const bool converged = std::abs(u2 - previous) < tolerance && minCPU < u2 && u2 < maxCPU &&
                                minCPU < previous && previous < maxCPU;
         if (converged || pass > limits.passes) {
-            std::lock_guard guard(GovernorLock());
+            std::lock_guard guard(lock_);
             finished_ = true;
             converged_ = converged;
             // The last step pushed usage over the top: go back to the last state inside the limits.
@@ -181,7 +182,7 @@ void CTessellationGovernor::SetSceneTesselation() {
 
 int CTessellationGovernor::OnSetSceneTesselation(int kind, int amount) {
     {
-        std::lock_guard guard(GovernorLock());
+        std::lock_guard guard(lock_);
         if (kind == GOVERNOR_TESSELLATION) {
             const int q = AdjustRenderQuality(settings_.renderQuality, amount);
             settings_.renderQuality = std::clamp(q, MIN_RENDER_QUALITY, MAX_RENDER_QUALITY);
@@ -202,7 +203,7 @@ int CTessellationGovernor::OnSetSceneTesselation(int kind, int amount) {
 }
 
 std::string CTessellationGovernor::StatusText() const {
-    std::lock_guard guard(GovernorLock());
+    std::lock_guard guard(lock_);
     return statusText_;
 }
 

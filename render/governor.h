@@ -9,7 +9,6 @@
 #include <string>
 #include <thread>
 
-#include "render/governor_lock.h"
 #include "render/view_settings.h"
 
 namespace zelvor {
@@ -71,13 +70,13 @@ public:
     /// Posts WM_SET_SCENE_TESSELATION with kind and amount to the user-interface thread.
     using Post = std::function<void(int kind, int amount)>;
 
-    /// `settings` must outlive the governor; every access to it from here holds the process-wide GovernorLock().
-    CTessellationGovernor(C3DViewSettings& settings, Reading reading, Post post);
+    /// `settings` and `lock` must outlive the governor; every access to the settings from here holds `lock`,
+    /// the lock of the view whose settings they are.
+    CTessellationGovernor(C3DViewSettings& settings, std::recursive_mutex& lock, Reading reading, Post post);
     /// Aborts and joins the thread.
     ~CTessellationGovernor();
     CTessellationGovernor(const CTessellationGovernor&) = delete;
     CTessellationGovernor& operator=(const CTessellationGovernor&) = delete;
-
 
     /// Sets the limits read at the start of the next run.
     void SetLimits(const GovernorLimits& limits);
@@ -137,6 +136,7 @@ private:
     void PostAdjustment(int amount, bool lowering);
 
     C3DViewSettings& settings_;
+    std::recursive_mutex& lock_;
     Reading reading_;
     Post post_;
     GovernorLimits limits_;

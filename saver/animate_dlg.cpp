@@ -13,7 +13,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdlib>
-#include <mutex>
 
 #include "model/dravik_doc.h"
 #include "render/dravik_gl_view.h"
@@ -206,8 +205,7 @@ void CAnimateDlg::timerEvent(QTimerEvent* event) {
 
 void CAnimateDlg::OnTimer() {
     // The tick writes detail settings (atom size among them) that the governor thread saves and restores.
-    std::lock_guard lock(GovernorLock());
-    if (engine_) engine_->OnTick();
+    if (view_ && engine_) view_->ChangeDetailSettings([this] { engine_->OnTick(); });
 }
 
 void CAnimateDlg::TurnView() {
@@ -227,7 +225,7 @@ void CAnimateDlg::RefreshCameraPage() {
 }
 
 void CAnimateDlg::Invalidate() {
-    if (view_ && view_->requestRepaint) view_->requestRepaint();
+    if (view_) view_->Repaint();
 }
 
 // --- playing and frames -------------------------------------------------------------------------
@@ -323,14 +321,14 @@ void CAnimateDlg::OnSelchangeCbpredefined() {
     const QVariant data = predefined_->currentData();
     if (!data.isValid()) return;
     const int animation = data.toInt();
-    {
-        // A reset rewrites the detail settings that a running governor thread saves and restores.
-        std::lock_guard lock(GovernorLock());
-        if (engine_)
-            engine_->SelectPredefined(animation);
-        else if (C3DViewSettings* s = Settings())
-            s->predefinedAnimation = animation;
-    }
+    // A reset rewrites the detail settings that a running governor thread saves and restores.
+    if (view_)
+        view_->ChangeDetailSettings([&] {
+            if (engine_)
+                engine_->SelectPredefined(animation);
+            else
+                view_->Get3DViewSettings()->predefinedAnimation = animation;
+        });
     if (sheet_) sheet_->RefreshDisplayPages(true);
     UpdateUI();
     Invalidate();

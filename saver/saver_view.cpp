@@ -40,23 +40,23 @@ CSaverView::CSaverView(CDravikDoc* doc, int noOwnAnimation, QWindow* parent)
       noOwnAnimation_(noOwnAnimation),
       messageTarget_(std::make_unique<QtMessageTarget>(this)) {
     setFormat(ViewFormat());
-    requestRepaint = [this] { update(); };
-    makeContextCurrent = [this] {
-        if (context() == nullptr) return false;
-        makeCurrent();
-        return true;
-    };
+    SetHost(this);
     // The surface worker and the tessellation governor report to this window's thread.
     SetMessageTarget(messageTarget_.get());
     if (CSaverApp* app = SaverApp()) SetPerformance(&app->performance);
 }
 
-void CSaverView::SaveQualityForSpeed() {
-    // A run reads the limits when it starts: the configuration may have changed them since.
-    if (CSaverApp* app = SaverApp())
-        SetGovernorLimits({app->appSettings.minCPUUsage, app->appSettings.maxCPUUsage,
-                           app->appSettings.maxGovernorIterations});
-    CDravikGLView::SaveQualityForSpeed();
+bool CSaverView::MakeContextCurrent() {
+    if (context() == nullptr) return false;
+    makeCurrent();
+    return true;
+}
+
+std::optional<GovernorLimits> CSaverView::GovernorLimitsNow() const {
+    const CSaverApp* app = SaverApp();
+    if (app == nullptr) return std::nullopt;
+    return GovernorLimits{app->appSettings.minCPUUsage, app->appSettings.maxCPUUsage,
+                          app->appSettings.maxGovernorIterations};
 }
 
 CSaverView::~CSaverView() {
@@ -67,6 +67,7 @@ CSaverView::~CSaverView() {
     if (context() != nullptr) makeCurrent();
     OnDestroy();
     SetMessageTarget(nullptr);
+    SetHost(nullptr);
     if (context() != nullptr) doneCurrent();
 }
 
@@ -181,9 +182,10 @@ bool CSaverView::event(QEvent* event) {
     return QOpenGLWindow::event(event);
 }
 
-void CSaverView::timerEvent(QTimerEvent* event) {
-    OnTimer(event->timerId());
-    if (startupTimer_ != 0 && event->timerId() == startupTimer_) OnStartupTick();
+void CSaverView::timerEvent(QTimerEvent* event) { OnTimer(event->timerId()); }
+
+void CSaverView::OnTimer(int timerId) {
+    if (startupTimer_ != 0 && timerId == startupTimer_) OnStartupTick();
 }
 
 void CSaverView::OnStartupTick() {

@@ -1,9 +1,10 @@
 #pragma once
-/// CSaverView: the screensaver's view, an OpenGL window that runs the document view logic, starts what the
-/// saver shows and, in full-screen mode, ends the program on the first real user input.
+/// CSaverView: the screensaver's view, an OpenGL window that runs the document view logic as its host, starts
+/// what the saver shows and, in full-screen mode, ends the program on the first real user input.
 #include <QOpenGLWindow>
 #include <QPoint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "render/dravik_gl_view.h"
@@ -14,7 +15,7 @@ class CAnimateDlg;
 class CDravikDoc;
 class QtMessageTarget;
 
-class CSaverView : public QOpenGLWindow, public CDravikGLView {
+class CSaverView : public QOpenGLWindow, public CDravikGLView, private CViewHost {
     Q_OBJECT
 public:
     /// Id of the one-shot start-up timer (its handle is whatever the toolkit assigns).
@@ -59,12 +60,6 @@ public:
     /// The view's own animation dialog (null until created).
     CAnimateDlg* AnimationDialog() const { return animateDlg_.get(); }
 
-    // What the view logic asks of the animation dialog.
-    bool IsAnimating() const override;
-    void SaveQualityForSpeed() override;
-    void ApplyPredefinedAnimation(int animation) override;
-    void RefreshAnimationDialog() override;
-
 signals:
     /// Full-screen input asked the program to end: the owner closes the main window.
     void closeRequested();
@@ -84,6 +79,16 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // What the view logic asks of its window and of the animation dialog.
+    void RequestRepaint() override { update(); }
+    bool MakeContextCurrent() override;
+    bool IsAnimating() const override;
+    std::optional<GovernorLimits> GovernorLimitsNow() const override;
+    void ApplyPredefinedAnimation(int animation) override;
+    void RefreshAnimationDialog() override;
+
+    /// Timers of this window: the start-up timer's tick.
+    void OnTimer(int timerId);
     void OnStartupTick();
     /// A request of the tessellation governor's thread (window message 0x8035).
     void OnGovernorRequest(int kind, int amount);

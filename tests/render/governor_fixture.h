@@ -3,6 +3,7 @@
 // user-interface thread would.
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -12,6 +13,7 @@ namespace zelvor::test {
 
 struct ScriptedGovernor {
     C3DViewSettings settings{C3DViewSettings::Transient{}};
+    std::recursive_mutex settingsLock;
     std::deque<double> script;  // one entry per GetCPUPercent; the last one repeats
     std::vector<std::pair<int, int>> posts;
     std::vector<int> qualityAfterPost;
@@ -24,7 +26,7 @@ struct ScriptedGovernor {
         settings.surfaceDistance = 1.0;
         settings.renderQuality = 15;
         governor = std::make_unique<CTessellationGovernor>(
-            settings,
+            settings, settingsLock,
             [this] {
                 ++readings;
                 const double value = script.front();

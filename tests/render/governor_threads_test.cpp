@@ -25,8 +25,9 @@ TEST(GovernorThread, RunsToTheEndAndIsJoined) {
     settings.optimiseTessellation = 1;
     settings.showSurface = 0;
     Queue queue;
+    std::recursive_mutex settingsLock;
     CTessellationGovernor governor(
-        settings, [] { return -1.0; }, [&](int k, int a) { queue.Push(k, a); });
+        settings, settingsLock, [] { return -1.0; }, [&](int k, int a) { queue.Push(k, a); });
     governor.SetLimits({5, 40, 1});
     ASSERT_TRUE(governor.Start());
     governor.Join();
@@ -47,9 +48,10 @@ TEST(GovernorThread, AbortStopsAWaitingThread) {
     std::condition_variable changed;
     bool waiting = false;
     bool released = false;
+    std::recursive_mutex settingsLock;
     // The measurement blocks until the test releases it.
     CTessellationGovernor governor(
-        settings,
+        settings, settingsLock,
         [&] {
             std::unique_lock lock(mutex);
             waiting = true;

@@ -21,22 +21,22 @@ TEST(ViewCamera, PrepareScenePlacesTheEyeAtThreeCellWidths) {
 }
 
 TEST(ViewCamera, AnglesAreNormalisedAndResolved) {
-    EXPECT_DOUBLE_EQ(CDravikGLView::NormaliseAngle(-0.01), 359.99);
-    EXPECT_NEAR(CDravikGLView::NormaliseAngle(720.5), 0.5, 1e-9);
-    EXPECT_EQ(CDravikGLView::NormaliseAngle(360.0), 0.0);
-    EXPECT_EQ(CDravikGLView::NormaliseAngle(std::nan("")), 0.0);
-    EXPECT_NEAR(CDravikGLView::ResolveAmbiguousAngle(0.0, 1.0), 90.0, 1e-9);
-    EXPECT_NEAR(CDravikGLView::ResolveAmbiguousAngle(0.0, -1.0), 270.0, 1e-9);
-    EXPECT_NEAR(CDravikGLView::ResolveAmbiguousAngle(-1.0, -1e-9), 180.0, 0.011);
+    EXPECT_DOUBLE_EQ(CViewCamera::NormaliseAngle(-0.01), 359.99);
+    EXPECT_NEAR(CViewCamera::NormaliseAngle(720.5), 0.5, 1e-9);
+    EXPECT_EQ(CViewCamera::NormaliseAngle(360.0), 0.0);
+    EXPECT_EQ(CViewCamera::NormaliseAngle(std::nan("")), 0.0);
+    EXPECT_NEAR(CViewCamera::ResolveAmbiguousAngle(0.0, 1.0), 90.0, 1e-9);
+    EXPECT_NEAR(CViewCamera::ResolveAmbiguousAngle(0.0, -1.0), 270.0, 1e-9);
+    EXPECT_NEAR(CViewCamera::ResolveAmbiguousAngle(-1.0, -1e-9), 180.0, 0.011);
     // Rounding just past 1 must not give NaN.
-    EXPECT_EQ(CDravikGLView::ResolveAmbiguousAngle(1.0000000001, 0.0), 0.0);
-    EXPECT_NEAR(CDravikGLView::ResolveAmbiguousAngle(-1.0000000001, 0.0), 180.0, 1e-9);
+    EXPECT_EQ(CViewCamera::ResolveAmbiguousAngle(1.0000000001, 0.0), 0.0);
+    EXPECT_NEAR(CViewCamera::ResolveAmbiguousAngle(-1.0000000001, 0.0), 180.0, 1e-9);
 }
 
 TEST(ViewCamera, UpVectorRules) {
-    const Vector onZ = CDravikGLView::UpVectorFor(Vector(0, 0, 10));
+    const Vector onZ = CViewCamera::UpVectorFor(Vector(0, 0, 10));
     EXPECT_EQ(onZ.y, 10.0);  // (eye.y, eye.z, eye.x)
-    const Vector diagonal = CDravikGLView::UpVectorFor(Vector(5, 5, 5));
+    const Vector diagonal = CViewCamera::UpVectorFor(Vector(5, 5, 5));
     const double cosine = (diagonal * Vector(5, 5, 5)) / (std::sqrt(diagonal * diagonal) * std::sqrt(75.0));
     EXPECT_LT(cosine, 0.99);
 }
@@ -48,9 +48,9 @@ TEST(ViewCamera, ThirtyPixelDragTurnsThirtyDegrees) {
     CDravikGLView& view = scene.View();
     view.OnLButtonDown(20, 32);
     view.OnMouseMove(50, 32, MOUSE_LEFT);
-    EXPECT_DOUBLE_EQ(view.TrackballAngle(), 30.0);
-    EXPECT_EQ(view.TrackballAxis().x, 0.0);
-    EXPECT_GT(view.TrackballAxis().y, 0.0);
+    EXPECT_DOUBLE_EQ(view.Camera().TrackballAngle(), 30.0);
+    EXPECT_EQ(view.Camera().TrackballAxis().x, 0.0);
+    EXPECT_GT(view.Camera().TrackballAxis().y, 0.0);
     view.OnLButtonUp(50, 32);
     const C3DViewSettings& s = scene.Settings();
     for (double a : {s.phi, s.theta, s.psi}) {
@@ -58,10 +58,10 @@ TEST(ViewCamera, ThirtyPixelDragTurnsThirtyDegrees) {
         EXPECT_LT(a, 360.0);
     }
     EXPECT_NEAR(s.theta, 30.0, 0.011);
-    EXPECT_EQ(view.TrackballAngle(), 0.0);
+    EXPECT_EQ(view.Camera().TrackballAngle(), 0.0);
     // The Euler angles now give a 30 degree turn about the vertical axis.
     scene.Paint();
-    const double* m = view.RotationSet().modelview;
+    const double* m = view.Camera().RotationSet().modelview;
     EXPECT_NEAR(m[0], std::cos(M_PI / 6), 1e-3);
     EXPECT_NEAR(m[8], std::sin(M_PI / 6), 1e-3);
     EXPECT_NEAR(m[5], 1.0, 1e-3);
@@ -102,7 +102,7 @@ TEST(ViewCamera, DoubleClickPicksTheFrontAtom) {
     EXPECT_FALSE(frame.atoms[1].selected);
     EXPECT_TRUE(frame.atoms[2].selected);
     // Selection forces a scene rebuild with the brightened list.
-    EXPECT_EQ(scene.View().Counts().sceneLists, 2);
+    EXPECT_EQ(scene.View().Lists().Counts().sceneLists, 2);
 }
 
 TEST(ViewCamera, ZeroSizeChangesNothing) {
@@ -110,8 +110,8 @@ TEST(ViewCamera, ZeroSizeChangesNothing) {
     ASSERT_TRUE(scene.Ok());
     scene.View().OnSize(0, 40);
     scene.View().OnSize(40, 0);
-    EXPECT_EQ(scene.View().ClientWidth(), 64);
-    EXPECT_EQ(scene.View().ClientHeight(), 64);
+    EXPECT_EQ(scene.View().Camera().ClientWidth(), 64);
+    EXPECT_EQ(scene.View().Camera().ClientHeight(), 64);
 }
 
 }  // namespace

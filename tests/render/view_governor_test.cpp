@@ -1,21 +1,23 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <chrono>
+#include <future>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "model/elements.h"
 #include "platform/app_message.h"
+#include "platform/performance.h"
 #include "render/dravik_gl_view.h"
 #include "support/test_support.h"
 
 namespace zelvor {
 namespace {
 
-class AnimatedView : public CDravikGLView {
-public:
-    using CDravikGLView::CDravikGLView;
+struct AnimatingHost : CViewHost {
     bool IsAnimating() const override { return animating; }
     bool animating = true;
 };
@@ -30,7 +32,8 @@ protected:
         doc_.SetDocTemplate(TEMPLATE_XYZ);
         doc_.OnOpenDocument(path.c_str());
         doc_.WaitForLoader();
-        view_ = std::make_unique<AnimatedView>(&doc_, true);
+        view_ = std::make_unique<CDravikGLView>(&doc_, true);
+        view_->SetHost(&host_);
         view_->SetMessageTarget(&sink_);
         view_->OnInitialUpdate();
         view_->Get3DViewSettings()->optimiseTessellation = 1;
@@ -55,17 +58,18 @@ protected:
     QTemporaryDir dir_;
     CDravikDoc doc_;
     HeadlessMessageSink sink_;
-    std::unique_ptr<AnimatedView> view_;
+    AnimatingHost host_;
+    std::unique_ptr<CDravikGLView> view_;
 };
 
 TEST_F(ViewGovernor, StartsOnlyAfterTheFileIsLoadedAndWhileAnimating) {
     view_->SaveQualityForSpeed();
     EXPECT_TRUE(RunRequests().empty()) << "no surface state yet";
     view_->OnUpdate(HINT_FILE_LOADED);
-    view_->animating = false;
+    host_.animating = false;
     view_->SaveQualityForSpeed();
     EXPECT_TRUE(RunRequests().empty());
-    view_->animating = true;
+    host_.animating = true;
     view_->SaveQualityForSpeed();
     // Without a measurement every pass raises the detail until the passes run out.
     EXPECT_EQ(RunRequests(), (std::vector<int>{2, 1, 2, 1, 2, 1, -1}));
@@ -85,9 +89,9 @@ TEST_F(ViewGovernor, StoppedWhileContentsAreReplacedUntilTheNextInitialUpdate) {
     view_->AbortGovernor();
     for (int paint = 0; paint < 3; ++paint) view_->SaveQualityForSpeed();
     EXPECT_TRUE(RunRequests().empty());
-    EXPECT_TRUE(view_->MustOptiPolygonThreadAbort());
+    EXPECT_TRUE(view_->Governor().MustOptiPolygonThreadAbort());
     view_->OnInitialUpdate();
-    EXPECT_FALSE(view_->MustOptiPolygonThreadAbort());
+    EXPECT_FALSE(view_->Governor().MustOptiPolygonThreadAbort());
     view_->SaveQualityForSpeed();
     EXPECT_EQ(RunRequests().back(), -1);
 }
@@ -104,6 +108,49 @@ TEST_F(ViewGovernor, StatusTextOnlyInFullScreen) {
     view_->SaveQualityForSpeed();
     RunRequests();
     EXPECT_EQ(view_->GovernorStatusText(), "");
+}
+
+TEST_F(ViewGovernor, NewContentsWhileTheGovernorMeasuresStopItBeforeItsEventsAreReplaced) {
+    CPerformance performance;
+    ASSERT_EQ(performance.Initialise(), 1);
+    view_->SetPerformance(&performance);
+    view_->OnUpdate(HINT_FILE_LOADED);
+    view_->SaveQualityForSpeed();
+    ASSERT_TRUE(view_->IsGovernorRunning());
+    // Time to reach its first measurement, which reads the events. Only time: waiting on the governor would
+    // order its reads before the view's writes and hide a race from the thread sanitizer.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // The saver loads the next file: the thread that measures for the old contents ends first.
+    view_->OnInitialUpdate();
+    EXPECT_FALSE(view_->IsGovernorRunning());
+    EXPECT_FALSE(view_->Governor().MustOptiPolygonThreadAbort());
+    view_->SetPerformance(nullptr);
+    view_->SaveQualityForSpeed();
+    EXPECT_EQ(RunRequests().back(), -1);
+}
+
+TEST(ViewGovernorLock, EachViewHasItsOwnAndItsGovernorTakesIt) {
+    CDravikGLView first(nullptr, true), second(nullptr, true);
+    std::promise<void> held, release;
+    std::thread holder([&] {
+        first.ChangeDetailSettings([&] {
+            held.set_value();
+            release.get_future().wait();
+        });
+    });
+    held.get_future().wait();
+    auto other = std::async(std::launch::async, [&] {
+        second.SetRenderQuality(5);
+        return second.GetRenderQuality();
+    });
+    EXPECT_EQ(other.wait_for(std::chrono::seconds(10)), std::future_status::ready) << "another view waited";
+    auto same = std::async(std::launch::async, [&] { return first.Governor().StatusText(); });
+    EXPECT_EQ(same.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout)
+        << "the governor of the changing view did not wait";
+    release.set_value();
+    holder.join();
+    EXPECT_EQ(other.get(), 5);
+    EXPECT_EQ(same.get(), "");
 }
 
 }  // namespace

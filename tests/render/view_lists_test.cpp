@@ -18,25 +18,25 @@ TEST(ViewLists, SecondPaintCompilesNothing) {
     ASSERT_TRUE(scene.Ok());
     scene.Settings().showBonds = 1;
     scene.Paint();
-    const CompileCounts first = scene.View().Counts();
+    const CompileCounts first = scene.View().Lists().Counts();
     EXPECT_EQ(first.atomLists, 1);
     EXPECT_EQ(first.bondLists, 1);
     EXPECT_EQ(first.sceneLists, 1);
     scene.View().Paint();
-    EXPECT_EQ(scene.View().Counts().atomLists, 1);
-    EXPECT_EQ(scene.View().Counts().bondLists, 1);
-    EXPECT_EQ(scene.View().Counts().sceneLists, 1);
+    EXPECT_EQ(scene.View().Lists().Counts().atomLists, 1);
+    EXPECT_EQ(scene.View().Lists().Counts().bondLists, 1);
+    EXPECT_EQ(scene.View().Lists().Counts().sceneLists, 1);
 
     // A new bond size rebuilds bonds and scene, not the spheres.
     scene.Settings().bondSize = 12.0;
     scene.Paint();
-    EXPECT_EQ(scene.View().Counts().atomLists, 1);
-    EXPECT_EQ(scene.View().Counts().bondLists, 2);
-    EXPECT_EQ(scene.View().Counts().sceneLists, 2);
+    EXPECT_EQ(scene.View().Lists().Counts().atomLists, 1);
+    EXPECT_EQ(scene.View().Lists().Counts().bondLists, 2);
+    EXPECT_EQ(scene.View().Lists().Counts().sceneLists, 2);
     // Both hydrogens (0.96 and 0.9605 Å) share OH19; each key order has its own list.
-    EXPECT_EQ(scene.View().BondLists().count("OH19"), 1u);
-    EXPECT_EQ(scene.View().BondLists().count("HO19"), 1u);
-    EXPECT_EQ(scene.View().BondLists().count("OH20"), 0u);
+    EXPECT_EQ(scene.View().Lists().BondLists().count("OH19"), 1u);
+    EXPECT_EQ(scene.View().Lists().BondLists().count("HO19"), 1u);
+    EXPECT_EQ(scene.View().Lists().BondLists().count("OH20"), 0u);
 }
 
 TEST(ViewLists, CompilesSkipWhileTheAtomLockIsHeldElsewhere) {
@@ -57,8 +57,8 @@ TEST(ViewLists, CompilesSkipWhileTheAtomLockIsHeldElsewhere) {
         cv.wait(lock, [&] { return held; });
     }
     scene.Paint();
-    EXPECT_EQ(scene.View().Counts().atomLists, 0);
-    EXPECT_EQ(scene.View().Counts().sceneLists, 0);
+    EXPECT_EQ(scene.View().Lists().Counts().atomLists, 0);
+    EXPECT_EQ(scene.View().Lists().Counts().sceneLists, 0);
     {
         std::lock_guard lock(m);
         release = true;
@@ -66,8 +66,8 @@ TEST(ViewLists, CompilesSkipWhileTheAtomLockIsHeldElsewhere) {
     cv.notify_all();
     holder.join();
     scene.View().Paint();
-    EXPECT_EQ(scene.View().Counts().atomLists, 1);
-    EXPECT_EQ(scene.View().Counts().sceneLists, 1);
+    EXPECT_EQ(scene.View().Lists().Counts().atomLists, 1);
+    EXPECT_EQ(scene.View().Lists().Counts().sceneLists, 1);
 }
 
 TEST(ViewLists, RenderQualityIsClampedAndSetsTheCounts) {
@@ -95,10 +95,10 @@ TEST(ViewLists, BondKeysBandLengthsPerOrderedElementPair) {
     Atom c, h;
     c.element = &carbon;
     h.element = &hydrogen;
-    EXPECT_EQ(CDravikGLView::GetLengthPairLabels(1.08, c, h), "CH21");
-    EXPECT_EQ(CDravikGLView::GetLengthPairLabels(1.09, c, h), "CH21");
-    EXPECT_EQ(CDravikGLView::GetLengthPairLabels(1.10, c, h), "CH22");
-    EXPECT_EQ(CDravikGLView::GetLengthPairLabels(1.08, h, c), "HC21");
+    EXPECT_EQ(CSceneLists::GetLengthPairLabels(1.08, c, h), "CH21");
+    EXPECT_EQ(CSceneLists::GetLengthPairLabels(1.09, c, h), "CH21");
+    EXPECT_EQ(CSceneLists::GetLengthPairLabels(1.10, c, h), "CH22");
+    EXPECT_EQ(CSceneLists::GetLengthPairLabels(1.08, h, c), "HC21");
 }
 
 TEST(ViewLists, BondOrientationHandlesAxisAlignedBonds) {
@@ -130,6 +130,26 @@ TEST(ViewLists, ZeroAtomScaleDrawsNoSpheres) {
     scene.Settings().atomScale = 0.0;
     scene.Paint();
     EXPECT_EQ(scene.Pixel(32, 32)[0], 0);
+}
+
+TEST(ViewLists, SelectionRebuildsTheSceneUnderTheLockTheGovernorWritesBy) {
+    ViewScene scene("2\npair\nC 0 0 0\nO 1.2 0 0\n");
+    ASSERT_TRUE(scene.Ok());
+    struct AnimatingHost : CViewHost {
+        bool IsAnimating() const override { return true; }
+    } host;
+    CDravikGLView& view = scene.View();
+    view.SetHost(&host);
+    C3DViewSettings& s = scene.Settings();
+    s.optimiseTessellation = 1;
+    s.atomsAsSpheres = 0;  // points: the scene list reads the atom size, which the governor's start writes
+    view.SetGovernorLimits({5, 40, 1});
+    view.OnUpdate(HINT_FILE_LOADED);
+    scene.Paint();  // starts the governor
+    scene.Doc().ToggleAtomSelection(1);
+    view.Governor().Join();
+    EXPECT_EQ(view.Lists().Counts().sceneLists, 2);
+    view.SetHost(nullptr);
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ TEST(ViewSurface, MolecularSurfaceIsDrawnOnceTheWorkerIsDone) {
     scene.Paint();
     scene.View().WaitForSurfaceWorker();
     EXPECT_FALSE(scene.View().IsSurfaceRunning());
-    ASSERT_TRUE(scene.View().IsSurfaceComputed(0));
+    ASSERT_TRUE(scene.View().Surface().IsComputed(0));
     scene.View().Paint();
     EXPECT_FALSE(scene.View().IsSurfaceRunning());  // nothing changed: no new computation
     scene.Paint();
@@ -41,7 +41,7 @@ TEST(ViewSurface, MolecularSurfaceIsDrawnOnceTheWorkerIsDone) {
     scene.Settings().surfaceStep = 0.7;
     scene.View().Paint();
     scene.View().WaitForSurfaceWorker();
-    EXPECT_TRUE(scene.View().IsSurfaceComputed(0));
+    EXPECT_TRUE(scene.View().Surface().IsComputed(0));
 }
 
 TEST(ViewSurface, ARefusedSurfaceIsNotRetriedAtEveryPaint) {
@@ -51,14 +51,14 @@ TEST(ViewSurface, ARefusedSurfaceIsNotRetriedAtEveryPaint) {
     scene.Settings().surfaceStep = 0.001;  // a grid far beyond what the engine accepts
     scene.Paint();
     scene.View().WaitForSurfaceWorker();
-    EXPECT_FALSE(scene.View().IsSurfaceComputed(0));
+    EXPECT_FALSE(scene.View().Surface().IsComputed(0));
     scene.View().Paint();
     EXPECT_FALSE(scene.View().IsSurfaceRunning());
     // A usable step is tried again.
     scene.Settings().surfaceStep = 0.8;
     scene.View().Paint();
     scene.View().WaitForSurfaceWorker();
-    EXPECT_TRUE(scene.View().IsSurfaceComputed(0));
+    EXPECT_TRUE(scene.View().Surface().IsComputed(0));
 }
 
 TEST(ViewSurface, SurfaceResetClearsTheFrameAndDestructionJoinsTheWorker) {
@@ -67,9 +67,9 @@ TEST(ViewSurface, SurfaceResetClearsTheFrameAndDestructionJoinsTheWorker) {
     scene.Settings().showSurface = 1;
     scene.Paint();
     scene.View().WaitForSurfaceWorker();
-    ASSERT_TRUE(scene.View().IsSurfaceComputed(0));
+    ASSERT_TRUE(scene.View().Surface().IsComputed(0));
     scene.View().OnUpdate(HINT_SURFACE_RESET);
-    EXPECT_FALSE(scene.View().IsSurfaceComputed(0));
+    EXPECT_FALSE(scene.View().Surface().IsComputed(0));
     // Started again and left running: the scene's end must stop and join it.
     scene.Paint();
 }

@@ -65,7 +65,7 @@ protected:
             ASSERT_TRUE(RegisterComponentLibrary(BinDir() + "/libscrivel.so"));
         }
         view_ = std::make_unique<CDravikGLView>(&doc_, true);
-        view_->requestRepaint = [this] { ++repaints_; };
+        view_->SetHost(&host_);
         doc_.AddObserver(&hints_);
     }
     void TearDown() override {
@@ -102,8 +102,13 @@ protected:
     QTemporaryDir dir_;
     CDravikDoc doc_;
     HintRecorder hints_;
+    /// Counts the view's repaint requests.
+    struct CountingHost : CViewHost {
+        void RequestRepaint() override { ++repaints; }
+        int repaints = 0;
+    } host_;
+    int& repaints_ = host_.repaints;
     std::unique_ptr<CDravikGLView> view_;
-    int repaints_ = 0;
 };
 
 // --- the oscillation dialogs ---------------------------------------------------------------------

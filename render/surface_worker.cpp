@@ -1,70 +1,101 @@
-// Starting the iso-surface worker and drawing the arrays it leaves.
+#include "render/surface_worker.h"
+
 #include <GL/gl.h>
 
 #include "platform/app_message.h"
 #include "platform/named_event.h"
-#include "render/dravik_gl_view.h"
+#include "render/gl_drawing_helpers.h"
 
 namespace zelvor {
 
-bool CDravikGLView::IsSurfaceComputed(int frame) const {
-    return frame >= 0 && frame < MAX_FRAMES && surfaceState_[frame].load() == SURFACE_COMPUTED;
+CSurfaceWorker::CSurfaceWorker(CDravikDoc* doc, C3DViewSettings& settings)
+    : doc_(doc),
+      settings_(settings),
+      state_(new std::atomic<signed char>[MAX_FRAMES]),
+      distanceOf_(new double[MAX_FRAMES]),
+      stepOf_(new double[MAX_FRAMES]),
+      idle_(std::make_shared<NamedEvent>(NamedEvent::ResetMode::Manual, true)) {
+    ResetFlags();
 }
 
-void CDravikGLView::ResetSurfaceFlags() {
+CSurfaceWorker::~CSurfaceWorker() { StopAndJoin(); }
+
+bool CSurfaceWorker::IsComputed(int frame) const {
+    return frame >= 0 && frame < MAX_FRAMES && state_[frame].load() == SURFACE_COMPUTED;
+}
+
+void CSurfaceWorker::ResetFlags() {
     for (int f = 0; f < MAX_FRAMES; ++f) {
-        surfaceState_[f].store(SURFACE_NONE);
-        surfaceDistanceOf_[f] = -1.0;
-        surfaceStepOf_[f] = -1.0;
+        state_[f].store(SURFACE_NONE);
+        distanceOf_[f] = -1.0;
+        stepOf_[f] = -1.0;
     }
 }
 
-void CDravikGLView::StartIsoSurface(int frame) {
-    C3DViewSettings& s = *settings_;
+void CSurfaceWorker::Initialise() {
+    marchingCubes_.ClearVertexArrays();
+    ResetFlags();
+    marchingCubes_.Initialise(doc_, &settings_, &stop_);
+}
+
+void CSurfaceWorker::Reset() {
+    marchingCubes_.ClearVertexArrays();
+    ResetFlags();
+    stop_.store(false);
+}
+
+void CSurfaceWorker::StartIsoSurface(int frame) {
+    C3DViewSettings& s = settings_;
     // A surface the engine refused (too large a grid, no voxels) is tried again only when something changed.
-    const bool stale = surfaceState_[frame].load() == SURFACE_NONE || s.sceneChanged || s.surfaceChanged ||
-                       s.surfaceDistance != surfaceDistanceOf_[frame] || s.surfaceStep != surfaceStepOf_[frame];
-    if (!stale || surfaceRunning_.load() || surfaceStop_.load()) return;
-    if (cpuPerformanceEvent_ && cpuPerformanceEvent_->IsSet()) return;
-    std::lock_guard lock(surfaceStartLock_);
-    if (surfaceRunning_.load()) return;
-    if (surfaceNeedsInit_) {
+    const bool stale = state_[frame].load() == SURFACE_NONE || s.sceneChanged || s.surfaceChanged ||
+                       s.surfaceDistance != distanceOf_[frame] || s.surfaceStep != stepOf_[frame];
+    if (!stale || running_.load() || stop_.load()) return;
+    std::lock_guard lock(startLock_);
+    if (running_.load()) return;
+    if (needsInit_) {
         // A new document may be of the other kind (molecule or volumetric): the engine picks its field again.
         marchingCubes_.Release();
-        marchingCubes_.Initialise(doc_, settings_.get(), &surfaceStop_);
-        surfaceNeedsInit_ = false;
+        marchingCubes_.Initialise(doc_, &settings_, &stop_);
+        needsInit_ = false;
     }
     if (!marchingCubes_.IsInitialised()) return;
-    surfaceRunning_.store(true);
-    surfaceDistanceOf_[frame] = s.surfaceDistance;
-    surfaceStepOf_[frame] = s.surfaceStep;
+    running_.store(true);
+    distanceOf_[frame] = s.surfaceDistance;
+    stepOf_[frame] = s.surfaceStep;
     s.surfaceChanged = 0;
     // Only a worker already joined by OnIsoSurfaceDone can be left here.
-    if (surfaceWorker_.joinable()) surfaceWorker_.join();
-    surfaceIdle_->Reset();
-    surfaceWorker_ = std::thread([this, frame] { CalcIsoSurfaceThread(frame); });
+    if (worker_.joinable()) worker_.join();
+    idle_->Reset();
+    worker_ = std::thread([this, frame] { CalcIsoSurfaceThread(frame); });
 }
 
-void CDravikGLView::CalcIsoSurfaceThread(int frame) {
+void CSurfaceWorker::CalcIsoSurfaceThread(int frame) {
     const bool computed = marchingCubes_.CreateIsoSurface(frame);
-    if (frame >= 0 && frame < MAX_FRAMES) surfaceState_[frame].store(computed ? SURFACE_COMPUTED : SURFACE_REFUSED);
-    surfaceIdle_->Set();
+    if (frame >= 0 && frame < MAX_FRAMES) state_[frame].store(computed ? SURFACE_COMPUTED : SURFACE_REFUSED);
+    idle_->Set();
     if (messageTarget_) messageTarget_->Post(AppMessage{MSG_SURFACE_DONE, frame, 0});
 }
 
-void CDravikGLView::OnIsoSurfaceDone() {
-    if (surfaceWorker_.joinable()) surfaceWorker_.join();
-    if (surfaceRunning_.exchange(false)) Repaint();
+bool CSurfaceWorker::OnIsoSurfaceDone() {
+    if (worker_.joinable()) worker_.join();
+    return running_.exchange(false);
 }
 
-void CDravikGLView::WaitForSurfaceWorker() { OnIsoSurfaceDone(); }
+void CSurfaceWorker::StopAndJoin() {
+    // The worker reads the document and the view's settings: it must end before either goes.
+    stop_.store(true);
+    if (worker_.joinable()) worker_.join();
+    running_.store(false);
+    idle_->Set();
+}
 
-void CDravikGLView::DrawIsoSurface(int frame) {
-    C3DViewSettings& s = *settings_;
-    if (!IsSurfaceComputed(frame)) return;
+std::int64_t CSurfaceWorker::DrawIsoSurface(int frame) {
+    C3DViewSettings& s = settings_;
+    if (!IsComputed(frame)) return 0;
+    std::int64_t drawn = 0;
     const bool volumetric = !doc_->GetFrame(frame).voxels.Empty();
     glDisable(GL_CULL_FACE);
-    ClipFeatureWithEnabledPlanes(s.clipSurface);
+    ClipFeatureWithEnabledPlanes(s.clipSurface, s.useClipPlanes == 1);
     {
         std::lock_guard lock(marchingCubes_.SurfaceArrayLock());
         for (int level = 0; level < ISO_LEVELS; ++level) {
@@ -98,7 +129,7 @@ void CDravikGLView::DrawIsoSurface(int frame) {
                                 : s.polygonMode == POLYGON_MODE_LINE ? GL_LINES
                                                                      : GL_TRIANGLES;
             glDrawArrays(mode, 0, arrays.count);
-            surfaceVerticesDrawn_ += arrays.count;
+            drawn += arrays.count;
             glDisableClientState(GL_COLOR_ARRAY);
             glDisableClientState(GL_VERTEX_ARRAY);
             glDisableClientState(GL_NORMAL_ARRAY);
@@ -107,6 +138,7 @@ void CDravikGLView::DrawIsoSurface(int frame) {
     }
     glEnable(GL_CULL_FACE);
     DisableClipPlanes();
+    return drawn;
 }
 
 }  // namespace zelvor

@@ -1,15 +1,12 @@
-// Element sphere lists, bond tube lists and the scene list of the view.
+#include "render/scene_lists.h"
+
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include <cmath>
 #include <cstdio>
-#include <mutex>
 #include <tuple>
 
-#include "model/locks.h"
-#include "render/dravik_gl_view.h"
-#include "render/tessellation.h"
+#include "render/gl_drawing_helpers.h"
 
 namespace zelvor {
 
@@ -25,7 +22,7 @@ struct Quadric {
 
 }  // namespace
 
-std::string CDravikGLView::GetLengthPairLabels(double length, const Atom& first, const Atom& second) {
+std::string CSceneLists::GetLengthPairLabels(double length, const Atom& first, const Atom& second) {
     char key[64];
     const char* a = first.element ? first.element->symbol : "";
     const char* b = second.element ? second.element->symbol : "";
@@ -33,33 +30,12 @@ std::string CDravikGLView::GetLengthPairLabels(double length, const Atom& first,
     return key;
 }
 
-void CDravikGLView::DrawLine(const Vector& from, const Vector& to) {
-    glBegin(GL_LINES);
-    glVertex3d(from.x, from.y, from.z);
-    glVertex3d(to.x, to.y, to.z);
-    glEnd();
+bool CSceneLists::AtomListsCurrent(int quality) const {
+    return settings_.atomScale == lastAtomScale_ && quality == lastRenderQuality_;
 }
 
-void CDravikGLView::ClipFeatureWithEnabledPlanes(const std::int32_t switches[6]) {
-    for (int i = 0; i < 6; ++i) {
-        if (switches[i] == 1 && settings_->useClipPlanes == 1)
-            glEnable(GL_CLIP_PLANE0 + i);
-        else
-            glDisable(GL_CLIP_PLANE0 + i);
-    }
-}
-
-void CDravikGLView::DisableClipPlanes() {
-    for (int i = 0; i < 6; ++i) glDisable(GL_CLIP_PLANE0 + i);
-}
-
-void CDravikGLView::CompileAtomDisplayList() {
-    const C3DViewSettings& s = *settings_;
-    const int quality = GetRenderQuality();
-    if (s.atomScale == lastAtomScale_ && quality == lastRenderQuality_) return;
-    std::unique_lock lock(AtomLock(), std::try_to_lock);
-    if (!lock.owns_lock()) return;
-
+void CSceneLists::CompileAtomLists(int quality) {
+    const C3DViewSettings& s = settings_;
     lastAtomScale_ = s.atomScale;
     lastRenderQuality_ = quality;
     const TessellationCounts counts = CountsForQuality(quality);
@@ -79,29 +55,13 @@ void CDravikGLView::CompileAtomDisplayList() {
     ++counts_.atomLists;
 }
 
-void CDravikGLView::ReleaseElementLists() {
-    for (auto& names : elementLists_)
-        for (unsigned int& name : names) {
-            if (name != 0) glDeleteLists(name, 1);
-            name = 0;
-        }
+bool CSceneLists::BondListsCurrent(const TessellationCounts& counts) const {
+    return settings_.bondSize == lastBondSize_ && settings_.maxBondLength == lastMaxBondLength_ &&
+           counts.tubeSlices == lastTubeSlices_ && counts.tubeStacks == lastTubeStacks_;
 }
 
-void CDravikGLView::CompileBondDisplayList() {
-    if (!HasFrameToShow() || !HasAtoms() || settings_->showBonds == 0) return;
-    const C3DViewSettings& s = *settings_;
-    const TessellationCounts counts = CountsForQuality(GetRenderQuality());
-    if (s.bondSize == lastBondSize_ && s.maxBondLength == lastMaxBondLength_ &&
-        counts.tubeSlices == lastTubeSlices_ && counts.tubeStacks == lastTubeStacks_)
-        return;
-    std::unique_lock lock(AtomLock(), std::try_to_lock);
-    if (!lock.owns_lock()) return;
-
-    Frame& frame = doc_->GetFrame(doc_->GetFrameNr());
-    if (!frame.bondsDone) {
-        doc_->WantBonds(true);
-        doc_->EstablishBonds();
-    }
+void CSceneLists::CompileBondLists(Frame& frame, const TessellationCounts& counts) {
+    const C3DViewSettings& s = settings_;
     lastBondSize_ = s.bondSize;
     lastMaxBondLength_ = s.maxBondLength;
     lastTubeSlices_ = counts.tubeSlices;
@@ -133,19 +93,12 @@ void CDravikGLView::CompileBondDisplayList() {
     ++counts_.bondLists;
 }
 
-void CDravikGLView::CompileDisplayList(int onlyIfChanged) {
-    if (!HasFrameToShow() || !HasAtoms()) return;
-    C3DViewSettings& s = *settings_;
-    const int frameNr = doc_->GetFrameNr();
-    // Both flags are read (and the new-frame flag cleared) only when the cheaper tests leave it open.
-    if (onlyIfChanged != 0 && frameNr == lastSceneFrame_ && s.sceneChanged == 0 && !doc_->IsNewDoc() &&
-        !doc_->IsNewFrame())
-        return;
-    if (!EnsureContext()) return;
-    std::unique_lock lock(AtomLock(), std::try_to_lock);
-    if (!lock.owns_lock()) return;
+bool CSceneLists::SceneCurrent(int frameNr) const {
+    return frameNr == lastSceneFrame_ && settings_.sceneChanged == 0;
+}
 
-    const Frame& frame = doc_->GetFrame(frameNr);
+void CSceneLists::CompileSceneList(const Frame& frame, int frameNr) {
+    C3DViewSettings& s = settings_;
     lastSceneFrame_ = frameNr;
     s.sceneChanged = 0;
     if (sceneList_ != 0) glDeleteLists(sceneList_, 1);
@@ -181,7 +134,7 @@ void CDravikGLView::CompileDisplayList(int onlyIfChanged) {
     }
 
     glLineWidth(1.0f);
-    ClipFeatureWithEnabledPlanes(s.clipBonds);
+    ClipFeatureWithEnabledPlanes(s.clipBonds, s.useClipPlanes == 1);
     const bool bonds = s.showBonds == 1 && frame.bondsDone;
     if (bonds && s.bondsAsTubes == 1) {
         ForEachDrawnBond(frame, s.maxBondLength, [&](int i, int j) {
@@ -225,7 +178,7 @@ void CDravikGLView::CompileDisplayList(int onlyIfChanged) {
     DisableClipPlanes();
 
     if (s.showAtoms == 1) {
-        ClipFeatureWithEnabledPlanes(s.clipAtoms);
+        ClipFeatureWithEnabledPlanes(s.clipAtoms, s.useClipPlanes == 1);
         if (s.atomsAsSpheres == 1) {
             for (int i = 1; i <= frame.atomCount; ++i) {
                 const Atom& a = frame.atoms[i];
@@ -255,6 +208,29 @@ void CDravikGLView::CompileDisplayList(int onlyIfChanged) {
     }
     glEndList();
     ++counts_.sceneLists;
+}
+
+void CSceneLists::ForgetBondSettings() {
+    lastBondSize_ = -1.0;
+    lastMaxBondLength_ = -1.0;
+}
+
+void CSceneLists::CallSceneList() const {
+    if (sceneList_ != 0) glCallList(sceneList_);
+}
+
+void CSceneLists::Release(bool contextCurrent) {
+    if (contextCurrent) {
+        for (auto& names : elementLists_)
+            for (unsigned int name : names)
+                if (name != 0) glDeleteLists(name, 1);
+        for (auto& [key, list] : bondLists_)
+            if (list.name != 0) glDeleteLists(list.name, 1);
+        if (sceneList_ != 0) glDeleteLists(sceneList_, 1);
+    }
+    elementLists_ = {};
+    sceneList_ = 0;
+    bondLists_.clear();
 }
 
 }  // namespace zelvor
