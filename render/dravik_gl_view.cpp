@@ -17,6 +17,8 @@ CDravikGLView::CDravikGLView(CDravikDoc* doc, bool transientSettings)
       lists_(*settings_),
       surface_(doc, *settings_),
       governor_(*settings_, surface_.IdleEvent()) {
+    // The surface worker reads the settings that the animation and the governor change under this lock.
+    surface_.SetSettingsLock(governor_.Lock());
     storedSettingsFound_ = settings_->persistent && settings_->loaded && !settings_->loadFailed;
     if (doc_) doc_->AddObserver(this);
 }

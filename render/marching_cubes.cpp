@@ -70,6 +70,11 @@ void CellsAlongAxis(double p, double r, double s, double W, int n, std::vector<i
 struct CMarchingCubes::Impl {
     CDravikDoc* doc = nullptr;
     C3DViewSettings* settings = nullptr;
+    /// Held while the settings are read or written here: the view's other threads change them too.
+    std::recursive_mutex* settingsLock = nullptr;
+    std::unique_lock<std::recursive_mutex> LockSettings() const {
+        return settingsLock ? std::unique_lock(*settingsLock) : std::unique_lock<std::recursive_mutex>();
+    }
     std::atomic<bool>* stop = nullptr;
     std::atomic<bool> initialised{false};
 
@@ -102,14 +107,15 @@ struct CMarchingCubes::Impl {
 
     bool CreateVolumetric(CMarchingCubes& self, int frame, Progress& progress);
     bool CreateMolecular(CMarchingCubes& self, int frame, Progress& progress);
-    void SortAtomsIntoCubes(int frame, double W, double s, Progress& progress);
+    void SortAtomsIntoCubes(int frame, double W, double d, double s, Progress& progress);
 };
 
 CMarchingCubes::CMarchingCubes() : impl_(std::make_unique<Impl>()) {}
 
 CMarchingCubes::~CMarchingCubes() { Release(); }
 
-void CMarchingCubes::Initialise(CDravikDoc* doc, C3DViewSettings* settings, std::atomic<bool>* stopFlag) {
+void CMarchingCubes::Initialise(CDravikDoc* doc, C3DViewSettings* settings, std::atomic<bool>* stopFlag,
+                                std::recursive_mutex* settingsLock) {
     if (impl_->initialised.load() || !doc || !settings) return;
     {
         std::lock_guard lock(arrayLock_);
@@ -117,6 +123,7 @@ void CMarchingCubes::Initialise(CDravikDoc* doc, C3DViewSettings* settings, std:
     }
     impl_->doc = doc;
     impl_->settings = settings;
+    impl_->settingsLock = settingsLock;
     impl_->stop = stopFlag;
     settings->surfaceChanged = 1;
     impl_->initialised.store(true);
@@ -177,13 +184,17 @@ bool CMarchingCubes::Impl::CreateVolumetric(CMarchingCubes& self, int frame, Pro
 
     self.SetCubeDefaultIsolevels();
     double levels[ISO_LEVELS];
-    for (int l = 0; l < ISO_LEVELS; ++l) levels[l] = settings->isoLevel[l];
+    float alpha = 1.0f;
+    {
+        auto lock = LockSettings();
+        for (int l = 0; l < ISO_LEVELS; ++l) levels[l] = settings->isoLevel[l];
+        alpha = static_cast<float>(settings->opaqueness);
+    }
     {
         // The drawing code reads and clears this flag under the array lock.
         std::lock_guard lock(self.SurfaceArrayLock());
         settings->surfaceRecolour = 1;
     }
-    const float alpha = static_cast<float>(settings->opaqueness);
     float levelColour[ISO_LEVELS][4];
     for (int l = 0; l < ISO_LEVELS; ++l) {
         levelColour[l][0] = static_cast<float>(colour[l].x);
@@ -240,8 +251,14 @@ bool CMarchingCubes::Impl::CreateVolumetric(CMarchingCubes& self, int frame, Pro
 }
 
 bool CMarchingCubes::Impl::CreateMolecular(CMarchingCubes& self, int frame, Progress& progress) {
-    const double d = settings->surfaceDistance;
-    const double s = settings->surfaceStep;
+    double d = 0.0, s = 0.0;
+    float alpha = 1.0f;
+    {
+        auto lock = LockSettings();
+        d = settings->surfaceDistance;
+        s = settings->surfaceStep;
+        alpha = static_cast<float>(settings->opaqueness);
+    }
     lastScale.store(d);
     const double W = doc->GetFrame(frame).maxCellWidth;
     const double H = W / 2 + 2 * d;
@@ -252,7 +269,7 @@ bool CMarchingCubes::Impl::CreateMolecular(CMarchingCubes& self, int frame, Prog
     const int N = static_cast<int>(steps);
     lastGridSteps.store(N);
 
-    SortAtomsIntoCubes(frame, W, s, progress);
+    SortAtomsIntoCubes(frame, W, d, s, progress);
     if (Stopped()) return true;
 
     progress.Report(0, kGrabbing);
@@ -288,7 +305,6 @@ bool CMarchingCubes::Impl::CreateMolecular(CMarchingCubes& self, int frame, Prog
         settings->surfaceRecolour = 0;
     }
     const double level = d;
-    const float alpha = static_cast<float>(settings->opaqueness);
 
     mc::ScalarGrid grid;
     grid.values = value.data();
@@ -327,9 +343,9 @@ bool CMarchingCubes::Impl::CreateMolecular(CMarchingCubes& self, int frame, Prog
     return true;
 }
 
-void CMarchingCubes::Impl::SortAtomsIntoCubes(int frame, double W, double s, Progress& progress) {
+void CMarchingCubes::Impl::SortAtomsIntoCubes(int frame, double W, double d, double s, Progress& progress) {
     FreeCells();
-    double cellsPerAxis = std::trunc(W / settings->surfaceDistance);
+    double cellsPerAxis = std::trunc(W / d);
     if (!(cellsPerAxis >= 1)) cellsPerAxis = 1;
     if (cellsPerAxis > 20) cellsPerAxis = 20;
     const int n = static_cast<int>(cellsPerAxis);
@@ -361,6 +377,7 @@ void CMarchingCubes::Impl::SortAtomsIntoCubes(int frame, double W, double s, Pro
 
 void CMarchingCubes::SetCubeDefaultIsolevels() {
     if (!impl_->initialised.load()) return;
+    auto lock = impl_->LockSettings();
     C3DViewSettings& settings = *impl_->settings;
     for (int l = 0; l < ISO_LEVELS; ++l) impl_->colour[l] = settings.isoColour[l];
     if (settings.autoIsoLevels != 1) return;

@@ -30,8 +30,10 @@ public:
     CMarchingCubes();
     ~CMarchingCubes();
 
-    /// Once only: remembers the document, the view's settings and the stop flag, picks the field function.
-    void Initialise(CDravikDoc* doc, C3DViewSettings* settings, std::atomic<bool>* stopFlag);
+    /// Once only: remembers the document, the view's settings, the stop flag and the lock (may be null) that
+    /// the view holds while it changes the settings.
+    void Initialise(CDravikDoc* doc, C3DViewSettings* settings, std::atomic<bool>* stopFlag,
+                    std::recursive_mutex* settingsLock = nullptr);
     bool IsInitialised() const;
     /// Builds the surfaces of one frame (worker thread); false when there is nothing to build.
     bool CreateIsoSurface(int frame);

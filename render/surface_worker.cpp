@@ -35,7 +35,7 @@ void CSurfaceWorker::ResetFlags() {
 void CSurfaceWorker::Initialise() {
     marchingCubes_.ClearVertexArrays();
     ResetFlags();
-    marchingCubes_.Initialise(doc_, &settings_, &stop_);
+    marchingCubes_.Initialise(doc_, &settings_, &stop_, settingsLock_);
 }
 
 void CSurfaceWorker::Reset() {
@@ -55,7 +55,7 @@ void CSurfaceWorker::StartIsoSurface(int frame) {
     if (needsInit_) {
         // A new document may be of the other kind (molecule or volumetric): the engine picks its field again.
         marchingCubes_.Release();
-        marchingCubes_.Initialise(doc_, &settings_, &stop_);
+        marchingCubes_.Initialise(doc_, &settings_, &stop_, settingsLock_);
         needsInit_ = false;
     }
     if (!marchingCubes_.IsInitialised()) return;

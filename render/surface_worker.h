@@ -25,6 +25,8 @@ public:
     CSurfaceWorker(const CSurfaceWorker&) = delete;
     CSurfaceWorker& operator=(const CSurfaceWorker&) = delete;
 
+    /// The lock the view holds while it changes its settings; the engine reads them under it.
+    void SetSettingsLock(std::recursive_mutex& lock) { settingsLock_ = &lock; }
     /// New contents set up: arrays and frame states cleared, the engine set up for the document.
     void Initialise();
     /// The document may have become the other kind (molecule or volumetric): the next start sets the engine up again.
@@ -69,6 +71,7 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<bool> stop_{false};
     bool needsInit_ = false;
+    std::recursive_mutex* settingsLock_ = nullptr;
     std::mutex startLock_;
     std::shared_ptr<NamedEvent> idle_;
     MessageTarget* messageTarget_ = nullptr;
