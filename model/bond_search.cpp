@@ -1,8 +1,10 @@
 #include "model/bond_search.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
+#include "model/atom_storage.h"
 #include "model/bond_grid.h"
 #include "model/partner_tree.h"
 
@@ -106,21 +108,24 @@ bool FindBondPartners(const Atom* atoms, int count, FrameBonds& out, const std::
     out.Clear();
     if (!atoms || count <= 0) return true;
     const std::size_t n = static_cast<std::size_t>(count);
-    std::vector<std::uint32_t> slots((n + 1) * MAX_BONDS);
+    // MAX_BONDS slots per atom, written before they are read: the atom storage hands out pages that a frame
+    // freed earlier has already touched, so they cost no page faults.
+    const std::size_t slotBytes = (n + 1) * MAX_BONDS * sizeof(std::uint32_t);
+    const std::unique_ptr<std::uint32_t, void (*)(void*) noexcept> slots(
+        static_cast<std::uint32_t*>(AllocateAtomStorage(slotBytes)), ReleaseAtomStorage);
     std::vector<std::uint8_t> found(n + 1, 0);
-    if (!SearchPartners(atoms, count, slots.data(), found.data(), step, counts)) return false;
-    out.first.resize(n + 2);
+    if (!SearchPartners(atoms, count, slots.get(), found.data(), step, counts)) return false;
     std::size_t total = 0;
     for (std::size_t i = 1; i <= n; ++i) total += found[i];
-    out.partner.resize(total);
-    std::uint32_t next = 0;
-    for (std::size_t i = 0; i <= n; ++i) {
-        out.first[i] = next;
-        if (i == 0) continue;
-        std::copy_n(slots.begin() + static_cast<std::ptrdiff_t>(i * MAX_BONDS), found[i], out.partner.begin() + next);
-        next += found[i];
+    out.first.reserve(n + 2);
+    out.partner.reserve(total);
+    out.first.push_back(0);
+    for (std::size_t i = 1; i <= n; ++i) {
+        out.first.push_back(static_cast<std::uint32_t>(out.partner.size()));
+        const std::uint32_t* mine = slots.get() + i * MAX_BONDS;
+        out.partner.insert(out.partner.end(), mine, mine + found[i]);
     }
-    out.first[n + 1] = next;
+    out.first.push_back(static_cast<std::uint32_t>(out.partner.size()));
     return true;
 }
 
