@@ -68,6 +68,7 @@ void CDravikDoc::OnCloseDocument() { AdviseGracefullExit(); }
 void CDravikDoc::FreeFrames() {
     // The view and the surface worker read atoms under the atom lock; never free them under their feet.
     std::lock_guard lock(AtomLock());
+    ++contentGeneration_;
     frameCount_.store(0);
     for (int f = 0; f < MAX_FRAMES; ++f) {
         frames_[f].Clear();
@@ -77,6 +78,7 @@ void CDravikDoc::FreeFrames() {
 
 void CDravikDoc::DeleteContents() {
     std::lock_guard lock(AtomLock());
+    ++contentGeneration_;
     frameCount_.store(0);
     // Frames of a PDB document point at the document's title instead of a buffer of their own; resetting
     // a frame releases only what the frame owns.

@@ -35,6 +35,8 @@ public:
     virtual void OnUpdate(int hint) = 0;
     /// Rebuild the scene list (selection changed); onlyIfChanged as for the view's compile.
     virtual void CompileDisplayList(int /*onlyIfChanged*/) {}
+    /// The document is about to delete its contents: stop the threads that read them and wait for them.
+    virtual void StopWorkerThreads() {}
 };
 
 /// Defaults of the correlation-function window, set when the first frame arrives.
@@ -87,7 +89,7 @@ public:
     void SetDocTemplate(DocTemplate t) { docTemplate_ = t; }
     /// Called by the main window when the first frame has been read.
     void FirstFrameWasRead();
-    /// Stops the loader (and, later, the view's workers) and empties the document.
+    /// Stops the views' worker threads and the loader, and empties the document.
     void AdviseGracefullExit();
     /// Waits for the loader thread to end (headless callers).
     void WaitForLoader();
@@ -123,6 +125,10 @@ public:
     /// Voxel statistics of the cube frame read last.
     double voxelMin = 0.0, voxelMax = 0.0, voxelShellMin = 0.0, voxelShellMax = 0.0;
 
+    /// Changes whenever frames are freed: a reader of atoms that holds the atom lock only briefly at a time
+    /// checks it under that lock to tell that the atoms it found earlier are gone.
+    std::uint64_t ContentGeneration() const { return contentGeneration_.load(); }
+
     // --- views ------------------------------------------------------------------------------------
     void AddObserver(CDocObserver* view);
     void RemoveObserver(CDocObserver* view);
@@ -155,6 +161,7 @@ private:
     std::unique_ptr<char[]> title_;
     CorrFuncSettings corrFunc_;
     std::atomic<bool> bondsWanted_{false};
+    std::atomic<std::uint64_t> contentGeneration_{0};  // raised under the atom lock
     std::vector<CDocObserver*> observers_;
     std::string guid_;
 };

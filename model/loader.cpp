@@ -119,6 +119,9 @@ void CDravikDoc::AdviseGracefullExit() {
     // From a message handler running on the loader thread itself the loader cannot be waited for, and
     // its frames are still being written: it stops by itself after the frame in progress.
     if (loadingDocument == this) return;
+    // A view's surface worker reads the frames about to be freed.
+    const std::vector<CDocObserver*> views = observers_;
+    for (CDocObserver* view : views) view->StopWorkerThreads();
     WaitForLoader();
     AdviseMainWndLoadStatus(0, 0, nullptr);
     DeleteContents();

@@ -90,12 +90,13 @@ public:
     // --- iso-surfaces -----------------------------------------------------------------------------
     /// Done message (0x8031): joins the worker and repaints when it had been running.
     void OnIsoSurfaceDone();
+    /// The document is about to free its frames: the governor stops, a running surface worker is stopped and
+    /// joined; both start again for the next contents.
+    void StopWorkerThreads() override;
     /// Headless callers: waits for a running worker and handles its completion.
     void WaitForSurfaceWorker() { OnIsoSurfaceDone(); }
     /// True while a surface computation runs or its done message is pending.
     bool IsSurfaceRunning() const { return surface_.IsRunning(); }
-    /// Set by the document's owner when the contents are about to be replaced.
-    std::atomic<bool>& SurfaceStopFlag() { return surface_.StopFlag(); }
     /// Where the surface worker and the governor post (none: callers wait with WaitForSurfaceWorker).
     void SetMessageTarget(MessageTarget* target);
 

@@ -92,6 +92,7 @@ struct CMarchingCubes::Impl {
     std::mutex computing;  // one surface at a time: the lists and the document's cell grid are shared
     std::atomic<int> lastGridSteps{-1};
     std::atomic<double> lastScale{0.0};
+    std::uint64_t cellsGeneration = 0;  ///< the document's contents that the atom cells point into
 
     bool Stopped() const { return stop && stop->load(); }
     bool IsVolumetric(int frame) const {
@@ -277,14 +278,14 @@ bool CMarchingCubes::Impl::CreateMolecular(CMarchingCubes& self, int frame, Prog
     const std::size_t total = static_cast<std::size_t>(points) * points * points;
     for (auto* a : {&value, &sampleX, &sampleY, &sampleZ, &red, &green, &blue}) a->assign(total, 0.0f);
 
-    const CMoleculeField field(doc->GetFrame(frame), cells.get(), d);
+    const CMoleculeField field(doc->GetFrame(frame), cells.get(), d, doc, cellsGeneration);
     Atom scratch;
     std::size_t index = 0;
     for (int i = 0; i < points; ++i) {
         progress.Report(100 * i / points, kSampling);
         const double x = -H + i * s;
         for (int j = 0; j < points; ++j) {
-            if (Stopped()) return true;
+            if (Stopped() || field.Stale()) return true;
             const double y = -H + j * s;
             for (int k = 0; k < points; ++k, ++index) {
                 const double z = -H + k * s;
@@ -355,6 +356,7 @@ void CMarchingCubes::Impl::SortAtomsIntoCubes(int frame, double W, double d, dou
     std::vector<int> cx, cy, cz;
     {
         std::lock_guard lock(AtomLock());  // element records may be edited while we read the radii
+        cellsGeneration = doc->ContentGeneration();
         for (int a = 1; a <= f.atomCount; ++a) {
             if (a % 256 == 0) {
                 if (Stopped()) break;

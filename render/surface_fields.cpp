@@ -27,8 +27,9 @@ double L1(double dx, double dy, double dz) { return std::fabs(dx) + std::fabs(dy
 
 }  // namespace
 
-CMoleculeField::CMoleculeField(const Frame& frame, const CCubeGrid* cells, double scale)
-    : frame_(frame), cells_(cells), scale_(scale) {}
+CMoleculeField::CMoleculeField(const Frame& frame, const CCubeGrid* cells, double scale, const CDravikDoc* doc,
+                               std::uint64_t generation)
+    : frame_(frame), cells_(cells), scale_(scale), doc_(doc), generation_(generation) {}
 
 double CMoleculeField::GetMoleculeDistance(const double& x, const double& y, const double& z, Atom& nearest,
                                            float& red, float& green, float& blue, float& sx, float& sy,
@@ -37,6 +38,9 @@ double CMoleculeField::GetMoleculeDistance(const double& x, const double& y, con
     if (!cells_) return 0.0;
     const Frame& frame = frame_;
     const double W = frame.maxCellWidth;
+    // The cells point at atoms that a new load or a closing document may have freed since they were made.
+    if (doc_ && doc_->ContentGeneration() != generation_) stale_ = true;
+    if (stale_) return W;
     const double K = scale_, K2 = scale_ * scale_;
     red = green = blue = 0.0f;
     double T0 = W, Tx = W, Ty = W, Tz = W;

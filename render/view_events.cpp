@@ -35,6 +35,13 @@ void CDravikGLView::OnIsoSurfaceDone() {
     if (surface_.OnIsoSurfaceDone()) Repaint();
 }
 
+void CDravikGLView::StopWorkerThreads() {
+    AbortGovernor();
+    surface_.StopFlag().store(true);
+    OnIsoSurfaceDone();
+    surface_.StopFlag().store(false);
+}
+
 void CDravikGLView::SetMessageTarget(MessageTarget* target) {
     surface_.SetMessageTarget(target);
     governor_.SetMessageTarget(target);

@@ -203,14 +203,7 @@ void CSaverApp::OnShowFilesRequested() {
 
 void CSaverApp::OpenDocumentFile(const std::string& path) {
     if (!document_) return;
-    CSaverView* view = GetView();
-    if (view != nullptr) {
-        // The surface worker reads the frames that are about to be replaced; the governor starts again for them.
-        view->AbortGovernor();
-        view->SurfaceStopFlag().store(true);
-        view->WaitForSurfaceWorker();
-        view->SurfaceStopFlag().store(false);
-    }
+    // Stops the view's surface worker and governor too: they read the frames about to be replaced.
     document_->AdviseGracefullExit();
     const DocTemplate docTemplate = TemplateForPath(path);
     document_->SetDocTemplate(docTemplate == TEMPLATE_NONE ? TEMPLATE_XYZ : docTemplate);

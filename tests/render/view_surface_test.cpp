@@ -1,6 +1,10 @@
 // The iso-surface worker started by a paint, and the arrays it leaves drawn by the next.
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+#include <string>
+
+#include "support/test_support.h"
 #include "view_test_scene.h"
 
 namespace zelvor {
@@ -72,6 +76,39 @@ TEST(ViewSurface, SurfaceResetClearsTheFrameAndDestructionJoinsTheWorker) {
     EXPECT_FALSE(scene.View().Surface().IsComputed(0));
     // Started again and left running: the scene's end must stop and join it.
     scene.Paint();
+}
+
+/// A cluster whose molecular surface takes the worker a while at a fine step.
+std::string Cluster(int atoms) {
+    std::string xyz = std::to_string(atoms) + "\ncluster\n";
+    for (int i = 0; i < atoms; ++i)
+        xyz += "C " + std::to_string(1.3 * (i % 10)) + " " + std::to_string(1.3 * (i / 10 % 10)) + " " +
+               std::to_string(1.3 * (i / 100)) + "\n";
+    return xyz;
+}
+
+TEST(ViewSurface, FramesFreedUnderARunningWorkerAreNeverRead) {
+    // Under the address sanitizer a worker that sampled freed atoms is reported here.
+    ViewScene scene(Cluster(600));
+    ASSERT_TRUE(scene.Ok());
+    scene.Settings().showSurface = 1;
+    scene.Settings().surfaceStep = 0.35;
+
+    // A new file: the loader frees the frames while the worker may still sample them.
+    scene.Paint();
+    QTemporaryDir dir;
+    const std::string next = test::WriteFile(dir, "next.xyz", Cluster(300));
+    scene.Doc().InitiateFile(next.c_str(), TEMPLATE_XYZ);
+    scene.Doc().WaitForLoader();
+    scene.View().WaitForSurfaceWorker();
+    EXPECT_EQ(scene.Doc().GetFrame(0).atomCount, 300);
+
+    // The document closes: its views' workers stop before the frames go.
+    scene.View().OnUpdate(HINT_SURFACE_RESET);
+    scene.Paint();
+    scene.Doc().AdviseGracefullExit();
+    EXPECT_FALSE(scene.View().IsSurfaceRunning());
+    EXPECT_EQ(scene.Doc().GetFrameCount(), 0);
 }
 
 }  // namespace
