@@ -37,8 +37,9 @@ void CDravikGLView::OnIsoSurfaceDone() {
 
 void CDravikGLView::StopWorkerThreads() {
     AbortGovernor();
+    // No repaint: the contents are about to go, and a closing window may have no surface left to paint on.
     surface_.StopFlag().store(true);
-    OnIsoSurfaceDone();
+    surface_.OnIsoSurfaceDone();
     surface_.StopFlag().store(false);
 }
 
