@@ -75,7 +75,7 @@ public:
     int GetLoadResult() const { return loadResult_.load(); }
     bool IsCellGiven() const { return cellGiven_; }
     const std::string& GetPathName() const { return path_; }
-    DocTemplate GetDocTemplate() const { return docTemplate_; }
+    DocTemplate GetDocTemplate() const { return docTemplate_.load(); }
     const char* GetTitleText() const { return title_.get(); }
     const CorrFuncSettings& GetCorrFuncSettings() const { return corrFunc_; }
 
@@ -86,11 +86,13 @@ public:
     /// Clears the percentage loaded and starts loading with this document's template.
     int OnOpenDocument(const char* path);
     bool OnNewDocument();
-    void SetDocTemplate(DocTemplate t) { docTemplate_ = t; }
+    void SetDocTemplate(DocTemplate t) { docTemplate_.store(t); }
     /// Called by the main window when the first frame has been read.
     void FirstFrameWasRead();
     /// Stops the views' worker threads and the loader, and empties the document.
     void AdviseGracefullExit();
+    /// Asks every view to stop and join the threads that read the frames.
+    void StopViewWorkers();
     /// Waits for the loader thread to end (headless callers).
     void WaitForLoader();
     void DeleteContents();
@@ -150,7 +152,7 @@ private:
     std::atomic<bool> newFrame_{false};
     int bondedFrameCount_ = 0;
     bool cellGiven_ = false;
-    DocTemplate docTemplate_ = TEMPLATE_NONE;
+    std::atomic<DocTemplate> docTemplate_{TEMPLATE_NONE};  // a view's surface worker reads it
     std::string path_;
     std::atomic<int> loadResult_{-1};
     std::atomic<int> percentLoaded_{0};

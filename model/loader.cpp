@@ -27,11 +27,13 @@ int CDravikDoc::InitiateFile(const char* path, long docTemplate) {
     {
         // The loader copies both under the same lock when it starts.
         std::lock_guard lock(LoaderLock());
-        docTemplate_ = static_cast<DocTemplate>(docTemplate);
+        docTemplate_.store(static_cast<DocTemplate>(docTemplate));
         path_ = path ? path : "";
     }
     // A load in progress keeps going; so does one asked to restart from its own thread.
     if (isNewDoc_.load() || loadingDocument == this) return loadResult_.load();
+    // The new load frees the frames that a view's surface worker may be reading.
+    StopViewWorkers();
     isNewDoc_.store(true);
     firstFrameRead_.store(false);
     UpdateAllViews(HINT_SURFACE_RESET);
@@ -46,7 +48,7 @@ int CDravikDoc::InitiateFile(const char* path, long docTemplate) {
 
 int CDravikDoc::OnOpenDocument(const char* path) {
     percentLoaded_.store(0);
-    return InitiateFile(path, docTemplate_);
+    return InitiateFile(path, docTemplate_.load());
 }
 
 void CDravikDoc::LoadFileThread(CDravikDoc* doc) {
@@ -58,7 +60,7 @@ void CDravikDoc::LoadFileThread(CDravikDoc* doc) {
     {
         std::lock_guard lock(LoaderLock());
         path = doc->path_;
-        docTemplate = doc->docTemplate_;
+        docTemplate = doc->docTemplate_.load();
     }
     try {
         if (docTemplate == TEMPLATE_NONE) docTemplate = TemplateForPath(path);
@@ -100,6 +102,11 @@ bool CDravikDoc::IsFileReadingOK(const StreamState& s, const char* path, long li
     return reader::IsFileReadingOK(sink, s, path, line, frame);
 }
 
+void CDravikDoc::StopViewWorkers() {
+    const std::vector<CDocObserver*> views = observers_;
+    for (CDocObserver* view : views) view->StopWorkerThreads();
+}
+
 bool CDravikDoc::CloseBeforeLoaded() const {
     std::lock_guard lock(LoaderLock());
     return abortLoading_;
@@ -120,8 +127,7 @@ void CDravikDoc::AdviseGracefullExit() {
     // its frames are still being written: it stops by itself after the frame in progress.
     if (loadingDocument == this) return;
     // A view's surface worker reads the frames about to be freed.
-    const std::vector<CDocObserver*> views = observers_;
-    for (CDocObserver* view : views) view->StopWorkerThreads();
+    StopViewWorkers();
     WaitForLoader();
     AdviseMainWndLoadStatus(0, 0, nullptr);
     DeleteContents();
