@@ -270,6 +270,10 @@ TEST_F(SaverEndToEnd, ShuffledPlaylistIsWrittenBackAtExit) {
 /// Stored view settings under which nothing oscillates ("Custom" with every switch off), the detail stays as it
 /// is (no tessellation governor) and no surface arrives late from its worker: a still picture.
 void WriteStillViewSettings() {
+    // Under the program's settings key, where it reads them (without the key they would go to a file it
+    // never looks at, and the picture would keep turning).
+    CAppProfile profile;
+    profile.SetRegistryKey("Cobrant");
     C3DViewSettings view;
     std::fill(std::begin(view.animateAim), std::end(view.animateAim), 0);
     std::fill(std::begin(view.animateEye), std::end(view.animateEye), 0);
