@@ -37,11 +37,11 @@ void BondCellGrid::Build(const Atom* atoms, int count) {
     // indices up to 2^21), so a pair exactly that far apart could land two cells apart; the margin of 2^-20
     // keeps it in neighbouring cells. Without a positive radius only coincident atoms can pair, and any
     // width keeps them in one cell.
-    cellWidth_ = maxRadius > 0.0 ? 2.0 * maxRadius * (1.0 + 0x1p-20) : 1.0;
+    const double cellWidth = maxRadius > 0.0 ? 2.0 * maxRadius * (1.0 + 0x1p-20) : 1.0;
 
     // Cell indices along each axis, from 1 so that the row below index 1 still has a key. Far outliers
     // share the last index: merged cells only add candidates, they never hide a partner.
-    const double inverseWidth = 1.0 / cellWidth_;
+    const double inverseWidth = 1.0 / cellWidth;
     const double lastIndex = static_cast<double>(CCellList::kAxisMask - 2);
     auto axisIndex = [&](double u, double origin) -> std::uint64_t {
         const double v = std::floor((u - origin) * inverseWidth);

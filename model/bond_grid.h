@@ -21,8 +21,6 @@ public:
     /// Reads element records: call under the atom lock.
     void Build(const Atom* atoms, int count);
 
-    /// Width of the cells (a hair over twice the largest van der Waals radius among the placed atoms).
-    double CellWidth() const { return cellWidth_; }
     /// Placed atoms ("entries") in cell order, and their atom numbers.
     std::size_t EntryCount() const { return atom_.size(); }
     const Sphere* Spheres() const { return sphere_.data(); }
@@ -41,7 +39,6 @@ public:
     }
 
 private:
-    double cellWidth_ = 1.0;
     std::vector<Sphere> sphere_;
     std::vector<int> atom_;
     std::vector<int> unplaced_;

@@ -37,10 +37,4 @@ std::vector<std::uint32_t> CCellList::Sort(const std::vector<std::uint64_t>& key
     return order;
 }
 
-int CCellList::Find(std::uint64_t key) const {
-    const auto it = std::lower_bound(cellKey_.begin(), cellKey_.end(), key);
-    if (it == cellKey_.end() || *it != key) return -1;
-    return static_cast<int>(it - cellKey_.begin());
-}
-
 }  // namespace zelvor

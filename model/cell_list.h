@@ -29,8 +29,6 @@ public:
     int CellCount() const { return static_cast<int>(cellKey_.size()); }
     /// Entries of cell c (0 .. CellCount() - 1, in key order): [CellBegin(c), CellBegin(c + 1)).
     std::uint32_t CellBegin(int c) const { return cellStart_[c]; }
-    /// The cell with this key, or -1 when it holds nothing.
-    int Find(std::uint64_t key) const;
 
     /// Visits every occupied cell in order with the up to nine runs of entries that make up its
     /// neighbourhood of 27 cells (the cell itself included): visit(cell, const Range* runs, int runCount).

@@ -20,27 +20,25 @@ void CCubeGrid::CreateAtomsList() {
                                   static_cast<std::uint64_t>(std::max(ny_ - 1, 0)),
                                   static_cast<std::uint64_t>(std::max(nz_ - 1, 0))};
     const std::vector<std::uint32_t> order = list.Sort(addedKeys_, top);
+    for (CCube& cell : cells_) cell = CCube{};
+    // Each cell lists its atoms once, in atom order (the order of their records): first their ranges in
+    // listed_, then, once listed_ no longer grows, the pointers into it.
+    std::vector<std::pair<CCube*, std::size_t>> firstOf;
     listed_.clear();
     listed_.reserve(order.size());
-    for (CCube& cell : cells_) cell = CCube{};
-    // Each cell lists its atoms once, in atom order (the order of their records).
-    std::vector<std::size_t> start(static_cast<std::size_t>(list.CellCount()));
-    for (int c = 0; c < list.CellCount(); ++c) {
-        start[c] = listed_.size();
-        for (std::uint32_t e = list.CellBegin(c); e < list.CellBegin(c + 1); ++e) listed_.push_back(added_[order[e]]);
-        const auto first = listed_.begin() + static_cast<std::ptrdiff_t>(start[c]);
-        std::sort(first, listed_.end(), std::less<const Atom*>());
-        listed_.erase(std::unique(first, listed_.end()), listed_.end());
-    }
-    // Pointers into the list only once it no longer grows.
     for (int c = 0; c < list.CellCount(); ++c) {
         const std::uint64_t key = addedKeys_[order[list.CellBegin(c)]];
-        const int ix = static_cast<int>(key >> (2 * CCellList::kAxisBits));
-        const int iy = static_cast<int>((key >> CCellList::kAxisBits) & CCellList::kAxisMask);
-        const int iz = static_cast<int>(key & CCellList::kAxisMask);
-        const std::size_t end = c + 1 < list.CellCount() ? start[c + 1] : listed_.size();
-        At(ix, iy, iz) = CCube{static_cast<int>(end - start[c]), listed_.data() + start[c]};
+        CCube& cube = At(static_cast<int>(key >> (2 * CCellList::kAxisBits)),
+                         static_cast<int>((key >> CCellList::kAxisBits) & CCellList::kAxisMask),
+                         static_cast<int>(key & CCellList::kAxisMask));
+        const std::size_t first = listed_.size();
+        for (std::uint32_t e = list.CellBegin(c); e < list.CellBegin(c + 1); ++e) listed_.push_back(added_[order[e]]);
+        std::sort(listed_.begin() + static_cast<std::ptrdiff_t>(first), listed_.end(), std::less<const Atom*>());
+        listed_.erase(std::unique(listed_.begin() + static_cast<std::ptrdiff_t>(first), listed_.end()), listed_.end());
+        cube.count = static_cast<int>(listed_.size() - first);
+        firstOf.emplace_back(&cube, first);
     }
+    for (const auto& [cube, first] : firstOf) cube->atomList = listed_.data() + first;
     addedKeys_ = {};
     added_ = {};
 }
