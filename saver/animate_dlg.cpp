@@ -18,7 +18,7 @@
 #include "render/dravik_gl_view.h"
 #include "saver/oscillate_dlg.h"
 #include "saver/playlist.h"
-#include "saver/scrivel_setup.h"
+#include "scrivel/scrivel_setup.h"
 
 namespace zelvor {
 

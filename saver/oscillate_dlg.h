@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "saver/scrivel_setup.h"
+#include "scrivel/scrivel_setup.h"
 
 namespace zelvor {
 

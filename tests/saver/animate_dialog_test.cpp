@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -20,6 +21,7 @@
 #include "render/dravik_gl_view.h"
 #include "saver/animate_dlg.h"
 #include "saver/oscillate_dlg.h"
+#include "scrivel/plain_scroller.h"
 #include "scrivel/scrivel_interface.h"
 #include "support/test_support.h"
 
@@ -589,15 +591,24 @@ protected:
     AnimateDialogWithoutScrivelTest() { registerScrivel_ = false; }
 };
 
-TEST_F(AnimateDialogWithoutScrivelTest, WorksWithoutTheSliderScrollers) {
+TEST_F(AnimateDialogWithoutScrivelTest, PlainSpinBoxesStandInForTheSliderScrollers) {
     Load(3);
     auto dlg = Hidden();
-    EXPECT_EQ(dlg->GetDlgItem(CAnimateDlg::IDC_FRAMESPEEDSCROLL), nullptr);
+    // The stand-in is a plain spin box, not the control, and edits the same field.
+    QWidget* speed = dlg->GetDlgItem(CAnimateDlg::IDC_FRAMESPEEDSCROLL);
+    ASSERT_NE(speed, nullptr);
+    EXPECT_NE(qobject_cast<CPlainScroller*>(speed), nullptr);
+    auto* spin = speed->findChild<QDoubleSpinBox*>();
+    ASSERT_NE(spin, nullptr);
     dlg->PostInit();
+    spin->setValue(7.5);
+    EXPECT_DOUBLE_EQ(S().frameSpeed, 7.5);
+    spin->setValue(25.0);  // beyond the range: kept at its maximum
+    EXPECT_DOUBLE_EQ(S().frameSpeed, 20.0);
     dlg->OnVdwscaling();
     COscillateDlg* osc = dlg->OscillationDialog(OSC_ATOM_SIZE);
     ASSERT_NE(osc, nullptr);
-    EXPECT_EQ(osc->Scroller(COscillateDlg::IDC_SINAMPL), nullptr);
+    EXPECT_NE(osc->Scroller(COscillateDlg::IDC_SINAMPL), nullptr);
     EXPECT_EQ(osc->Setup(COscillateDlg::IDC_SINAMPL).value, &S().atomScaleAmplitude);
     dlg->UpdateUI();
     S().frameSpeed = 20;

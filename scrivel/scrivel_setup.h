@@ -21,8 +21,8 @@ struct MetaData {
     QFont font;
 };
 
-/// A new Scrivel control as a child of parent, its objectName the decimal control id; null when the
-/// control's library is not registered or cannot create it (dialogs then go without that control).
+/// A new Scrivel control as a child of parent, its objectName the decimal control id. When the control's
+/// library is not registered or cannot create it, a CPlainScroller (same interface and event) instead.
 QWidget* CreateScrivel(QWidget* parent, int controlId);
 
 /// Sets up one control in this order: range, small change, large change, description, precision, current

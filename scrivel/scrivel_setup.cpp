@@ -1,8 +1,9 @@
-#include "saver/scrivel_setup.h"
+#include "scrivel/scrivel_setup.h"
 
 #include <QWidget>
 
 #include "platform/component.h"
+#include "scrivel/plain_scroller.h"
 #include "scrivel/scrivel_ids.h"
 #include "scrivel/scrivel_interface.h"
 
@@ -10,7 +11,9 @@ namespace zelvor {
 
 QWidget* CreateScrivel(QWidget* parent, int controlId) {
     QWidget* control = CreateComponent(scrivel::SCRIVEL_CLASS_ID, parent);
-    if (control) control->setObjectName(QString::number(controlId));
+    // Without the control's library the dialogs still work, with a plain spin box.
+    if (!control) control = new CPlainScroller(parent);
+    control->setObjectName(QString::number(controlId));
     return control;
 }
 
