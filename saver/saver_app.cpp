@@ -13,7 +13,10 @@
 #include "model/dravik_doc.h"
 #include "model/elements.h"
 #include "model/model_reports.h"
+#include "app/update_dialogs.h"
 #include "platform/qt_message_target.h"
+#include "saver/config_sheet.h"
+#include "saver/config_view_dlg.h"
 #include "saver/saver_view.h"
 #include "saver/scrivel_probe.h"
 #include "saver/saver_wnd.h"
@@ -38,6 +41,7 @@ CSaverApp::CSaverApp(std::vector<std::string> args)
     : args_(std::move(args)), playlist_(std::make_unique<CPlaylist>(*this, timers_)) {
     runningApp = this;
     createSliderProbe = ProbeScrivelControl;
+    InstallUpdateDialogs(*this);
 }
 
 CSaverApp::~CSaverApp() {
@@ -80,9 +84,29 @@ void CSaverApp::ProcessCommandLine() {
 ScreenSaverMode CSaverApp::GetRunMode() const { return RunModeForLetter(modeLetter); }
 
 bool CSaverApp::ConfigureSaver() {
-    // The configuration sheet comes later; until then configure mode shows the live preview in a window
-    // (with or without a parent window given).
-    return ShowInWindow(CONFIGURE_CAPTION);
+    const std::uintptr_t parent = ReadWindowHandle(modeArgument);
+    document_ = std::make_unique<CDravikDoc>();
+    currentDocument = document_.get();
+    sheet_ = new CDisplayPropSheet(QString::fromLatin1(CONFIGURE_CAPTION), *this, document_.get());
+    // The loader reports to the sheet, which shows its progress beside the preview.
+    SetMainWindow(sheet_);
+    QObject::connect(sheet_, &QDialog::finished, sheet_, [this] { EndConfiguration(); });
+    // Given the system's settings window, the sheet sits over it; a window that is gone is no parent.
+    if (parent != 0) sheet_->PlaceOver(parent);
+    sheet_->OnCreate();
+    return sheet_->isVisible();
+}
+
+void CSaverApp::EndConfiguration() {
+    if (ending_) return;
+    ending_ = true;
+    if (sheet_ != nullptr) sheet_->hide();
+    if (document_) document_->AdviseGracefullExit();
+    QuitWithSaverExitCode();
+}
+
+void CSaverApp::ShowEntryInConfiguration(const std::string& fileName) {
+    if (sheet_ != nullptr) sheet_->Companion()->SelectFile(fileName);
 }
 
 bool CSaverApp::PropertiesSaver() {
@@ -221,6 +245,7 @@ void CSaverApp::AdviseGracefullExit() {
 }
 
 CSaverView* CSaverApp::GetView() const {
+    if (sheet_ != nullptr) return sheet_->View();
     if (frame_ != nullptr) return frame_->GetActiveView();
     if (previewView != nullptr) return previewView;
     return windowView_;
@@ -233,7 +258,7 @@ std::string CSaverApp::GetNumberCrunchModuleName() const {
     return {};
 }
 
-void CSaverApp::SetMainWindow(QWindow* window) {
+void CSaverApp::SetMainWindow(QObject* window) {
     mainWindow_ = window;
     mainTarget_ = std::make_unique<QtMessageTarget>(window);
     SetMainWindowTarget(mainTarget_.get());
@@ -251,6 +276,8 @@ void CSaverApp::DestroyWindows() {
     SetMainWindowTarget(nullptr);
     mainTarget_.reset();
     mainWindow_ = nullptr;
+    delete sheet_;  // the preview goes with its companion
+    sheet_ = nullptr;
     delete frame_;  // its view goes with it
     frame_ = nullptr;
     delete previewView;

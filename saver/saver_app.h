@@ -13,11 +13,13 @@
 #include "saver/playlist.h"
 #include "saver/qt_thread_timers.h"
 
+class QObject;
 class QTimer;
 class QWindow;
 
 namespace zelvor {
 
+class CDisplayPropSheet;
 class CDravikDoc;
 class CSaverView;
 class CSaverWnd;
@@ -59,26 +61,35 @@ public:
     /// The coordinate files the saver shows, with their change-file timer.
     CPlaylist& Playlist() { return *playlist_; }
     /// The window that receives the application messages (null before a mode has made one).
-    QWindow* MainWindow() const { return mainWindow_; }
+    QObject* MainWindow() const { return mainWindow_; }
+    /// Configure mode's window (null in the other modes).
+    CDisplayPropSheet* ConfigurationSheet() const { return sheet_; }
+    /// Menu names of the loaded calculation modules, in the module list's order (none loaded yet).
+    std::vector<std::string> CalculationMenuNames() const { return {}; }
 
     // What the playlist asks of the application.
     std::optional<std::string> CurrentDocumentPath() override;
     void AdviseGracefullExit() override;
     bool IsConfigureMode() override { return GetRunMode() == CONFIGURE_MODE; }
     int ShuffleFlag() override { return appSettings.shuffleFiles; }
+    void ShowEntryInConfiguration(const std::string& fileName) override;
 
     /// The document that a view last worked on (the playlist replaces its contents).
     CDravikDoc* currentDocument = nullptr;
     std::string modeLetter;
     std::string modeArgument;
     CSaverView* previewView = nullptr;
+    /// Milliseconds between two coordinate polls of a running calculation.
+    double pollingInterval = 500.0;
 
 private:
     /// Draws into a window of another program: the preview host or the XScreenSaver window.
     bool EmbedInto(std::uintptr_t window, bool endsOnInput);
-    /// A view in a plain window of its own (configure mode until the sheet exists, and --view).
+    /// A view in a plain window of its own (--view).
     bool ShowInWindow(const std::string& caption);
-    void SetMainWindow(QWindow* window);
+    void SetMainWindow(QObject* window);
+    /// The configuration sheet closed: the program ends.
+    void EndConfiguration();
     void OnShowFilesRequested();
     void FollowHostWindow();
     /// The embedded view ends: document advised, message loop quits with the saver's exit code.
@@ -92,11 +103,12 @@ private:
     std::string viewFile_;
     std::unique_ptr<CDravikDoc> document_;
     CSaverWnd* frame_ = nullptr;
+    CDisplayPropSheet* sheet_ = nullptr;
     CSaverView* windowView_ = nullptr;  ///< configure and --view: the view in its own window
     QWindow* host_ = nullptr;           ///< foreign window the preview view lives in
     std::uintptr_t hostId_ = 0;
     QTimer* hostTimer_ = nullptr;
-    QWindow* mainWindow_ = nullptr;
+    QObject* mainWindow_ = nullptr;
     std::unique_ptr<QtMessageTarget> mainTarget_;
     bool ending_ = false;
 };

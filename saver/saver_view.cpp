@@ -91,14 +91,26 @@ void CSaverView::CreateOwnAnimationDialog() {
     animateDlg_ = std::make_unique<CAnimateDlg>(this, doc_);
 }
 
-bool CSaverView::IsAnimating() const { return animateDlg_ && animateDlg_->IsPlaying(); }
+CAnimateDlg* CSaverView::Animation() const {
+    if (animateDlg_) return animateDlg_.get();
+    return sheet_ != nullptr ? sheet_->AnimatePage() : nullptr;
+}
+
+bool CSaverView::IsAnimating() const {
+    const CAnimateDlg* animation = Animation();
+    return animation != nullptr && animation->IsPlaying();
+}
 
 void CSaverView::ApplyPredefinedAnimation(int animation) {
-    if (animateDlg_) animateDlg_->SelectPredefined(animation);
+    if (CAnimateDlg* dialog = Animation()) dialog->SelectPredefined(animation);
 }
 
 void CSaverView::RefreshAnimationDialog() {
-    if (animateDlg_) animateDlg_->PostInit();
+    if (CAnimateDlg* dialog = Animation()) dialog->PostInit();
+}
+
+void CSaverView::RefreshCameraPage() {
+    if (sheet_ != nullptr) sheet_->RefreshCameraPage();
 }
 
 void CSaverView::OnGovernorRequest(int kind, int amount) {
@@ -194,6 +206,7 @@ void CSaverView::OnStartupTick() {
     killTimer(startupTimer_);
     startupTimer_ = 0;
     if (doc_ == nullptr) return;
+    if (sheet_ != nullptr) sheet_->OnViewStarted();
     if (noOwnAnimation_ == 0) CreateOwnAnimationDialog();
     // Calculations come later: the view shows coordinate files.
     emit showFilesRequested();

@@ -15,6 +15,20 @@ class CAnimateDlg;
 class CDravikDoc;
 class QtMessageTarget;
 
+/// What the view asks of the configuration sheet that drives it in configure mode.
+class CViewSheet {
+public:
+    /// The view started: the sheet shows its Animate page.
+    virtual void OnViewStarted() = 0;
+    /// The sheet's Animate page, which animates the view.
+    virtual CAnimateDlg* AnimatePage() = 0;
+    /// A rotation ended: the camera page shows the new angles.
+    virtual void RefreshCameraPage() = 0;
+
+protected:
+    ~CViewSheet() = default;
+};
+
 class CSaverView : public QOpenGLWindow, public CDravikGLView, private CViewHost {
     Q_OBJECT
 public:
@@ -59,6 +73,8 @@ public:
     virtual void CreateOwnAnimationDialog();
     /// The view's own animation dialog (null until created).
     CAnimateDlg* AnimationDialog() const { return animateDlg_.get(); }
+    /// The configuration sheet whose Animate page drives this view (null: none).
+    void SetSheet(CViewSheet* sheet) { sheet_ = sheet; }
 
 signals:
     /// Full-screen input asked the program to end: the owner closes the main window.
@@ -86,6 +102,9 @@ private:
     std::optional<GovernorLimits> GovernorLimitsNow() const override;
     void ApplyPredefinedAnimation(int animation) override;
     void RefreshAnimationDialog() override;
+    void RefreshCameraPage() override;
+    /// The dialog that animates the view: its own, else the sheet's Animate page (null: none).
+    CAnimateDlg* Animation() const;
 
     /// Timers of this window: the start-up timer's tick.
     void OnTimer(int timerId);
@@ -107,6 +126,7 @@ private:
     std::string statusText_;
     std::unique_ptr<QtMessageTarget> messageTarget_;
     std::unique_ptr<CAnimateDlg> animateDlg_;
+    CViewSheet* sheet_ = nullptr;
 };
 
 }  // namespace zelvor

@@ -41,4 +41,22 @@ X11WindowSize QueryX11WindowSize(std::uintptr_t window) {
     return size;
 }
 
+X11WindowGeometry QueryX11WindowGeometry(std::uintptr_t window) {
+    X11WindowGeometry geometry;
+    const X11WindowSize size = QueryX11WindowSize(window);
+    Display* display = OwnDisplay();
+    if (!size.exists || display == nullptr) return geometry;
+    windowErrors = 0;
+    XErrorHandler previous = XSetErrorHandler(CountError);
+    int x = 0, y = 0;
+    Window child = 0;
+    const Bool ok = XTranslateCoordinates(display, static_cast<Window>(window), DefaultRootWindow(display), 0, 0,
+                                          &x, &y, &child);
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    if (!ok || windowErrors != 0) return geometry;
+    geometry = {true, x, y, size.width, size.height};
+    return geometry;
+}
+
 }  // namespace zelvor

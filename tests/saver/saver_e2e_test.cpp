@@ -54,7 +54,7 @@ protected:
     void SetUp() override {
         if (FindProgram("Xvfb").empty()) GTEST_SKIP() << "Xvfb is not installed";
         if (FindProgram("xdotool").empty()) GTEST_SKIP() << "xdotool is not installed";
-        xvfb_ = std::make_unique<XvfbServer>(SCREEN_W, SCREEN_H);
+        xvfb_ = std::make_unique<XvfbServer>(screenW_, screenH_);
         ASSERT_TRUE(xvfb_->Running());
         display_ = XOpenDisplay(xvfb_->Display().c_str());
         ASSERT_NE(display_, nullptr);
@@ -116,6 +116,7 @@ protected:
 
     bool MoveMouseTo(int x, int y) { return Xdotool({"mousemove", std::to_string(x), std::to_string(y)}); }
 
+    int screenW_ = SCREEN_W, screenH_ = SCREEN_H;
     QTemporaryDir home_;
     std::unique_ptr<XvfbServer> xvfb_;
     Display* display_ = nullptr;
@@ -335,6 +336,59 @@ TEST_F(SaverEndToEnd, PreviewWithoutAUsableWindowSaysSoAndEnds) {
         EXPECT_EQ(ReadAll(StderrPath()).find(message) != std::string::npos, true)
             << args[0] << ": " << ReadAll(StderrPath());
     }
+}
+
+/// The first window below `under` whose name is `name` (0 when there is none).
+Window FindWindowNamed(Display* display, Window under, const std::string& name) {
+    char* text = nullptr;
+    if (XFetchName(display, under, &text) != 0 && text != nullptr) {
+        const bool match = name == text;
+        XFree(text);
+        if (match) return under;
+    }
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(display, under, &root, &parent, &children, &count) == 0) return 0;
+    Window found = 0;
+    for (unsigned i = 0; i < count && found == 0; ++i) found = FindWindowNamed(display, children[i], name);
+    if (children != nullptr) XFree(children);
+    return found;
+}
+
+/// Configure mode needs a screen larger than its sheet, so that centring is not cut by the screen's edges.
+class ConfigureEndToEnd : public SaverEndToEnd {
+protected:
+    ConfigureEndToEnd() { screenW_ = 1920, screenH_ = 1440; }
+};
+
+TEST_F(ConfigureEndToEnd, SheetIsCentredOverTheGivenWindowAndEscapeEndsIt) {
+    const Window host = CreateHostWindow(760, 520, 400, 300);
+    auto saver = StartZelvor({"/c", std::to_string(host)});
+    const std::string caption = "Configure Zelvor, Molecular Screensaver";
+    Window sheet = 0;
+    XWindowAttributes attributes{};
+    // Mapped and placed: the toolkit maps the window once its geometry is set.
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            sheet = FindWindowNamed(display_, root_, caption);
+            return sheet != 0 && XGetWindowAttributes(display_, sheet, &attributes) != 0 &&
+                   attributes.map_state == IsViewable;
+        },
+        START_MS))
+        << ReadAll(StderrPath());
+    int x = 0, y = 0;
+    Window child = 0;
+    XTranslateCoordinates(display_, sheet, root_, 0, 0, &x, &y, &child);
+    EXPECT_NEAR(x + attributes.width / 2, 760 + 200, 2);
+    EXPECT_NEAR(y + attributes.height / 2, 520 + 150, 2);
+    EXPECT_GT(attributes.width, 400);
+
+    // Escape is Cancel, which ends configure mode.
+    ASSERT_TRUE(Xdotool({"windowfocus", "--sync", std::to_string(sheet)}));
+    ASSERT_TRUE(Xdotool({"key", "Escape"}));
+    const std::optional<int> status = saver->WaitForExit(EXIT_MS);
+    ASSERT_TRUE(status) << "the sheet did not end on Escape";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == SAVER_STATUS);
 }
 
 }  // namespace
