@@ -41,8 +41,8 @@ public:
     bool OnIsoSurfaceDone();
     /// Draws the frame's computed arrays with the current matrices; returns the vertices drawn.
     std::int64_t DrawIsoSurface(int frame);
-    /// Places the automatic iso-levels again (user-interface thread). While a worker runs it is left alone: it
-    /// places them itself when it starts, and the next start follows surfaceChanged.
+    /// Places the automatic iso-levels again (user-interface thread). Nothing happens while a worker runs: each
+    /// worker places them when it starts, so the next one (surfaceChanged) takes them up.
     void SetCubeDefaultIsolevels();
     /// The view goes: stops and joins the worker and marks the surfaces idle.
     void StopAndJoin();
