@@ -57,6 +57,17 @@ bool CDravikGLView::EnsureContext() {
     return host_ && host_->MakeContextCurrent() && glGetString(GL_VERSION) != nullptr;
 }
 
+double CDravikGLView::ShownCellWidth() const {
+    if (!doc_ || doc_->GetFrameCount() <= 0) return 0.0;
+    return doc_->GetMaxCellWidth(doc_->GetFrameNr());
+}
+
+bool CDravikGLView::ShowsVolumetricData() const {
+    if (!doc_) return false;
+    if (doc_->GetDocTemplate() == TEMPLATE_CUBE) return true;
+    return doc_->GetFrameCount() > 0 && !doc_->GetFrame(doc_->GetFrameNr()).voxels.Empty();
+}
+
 void CDravikGLView::Repaint() {
     if (host_) host_->RequestRepaint();
 }

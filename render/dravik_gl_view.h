@@ -32,6 +32,12 @@ public:
 
     /// The window that shows this view (null: none; the host must outlive the view or be unset first).
     void SetHost(CViewHost* host) { host_ = host; }
+    /// The document this view shows (may be null).
+    CDravikDoc* GetDocument() const { return doc_; }
+    /// Largest cell width of the frame shown; 0 without a document or a frame.
+    double ShownCellWidth() const;
+    /// True when the document holds volumetric data: iso-levels of its voxels instead of a molecular surface.
+    bool ShowsVolumetricData() const;
 
     // --- life cycle -------------------------------------------------------------------------------
     /// First show: settings start values, named events, hint 124, surface engine.
@@ -99,6 +105,8 @@ public:
     bool IsSurfaceRunning() const { return surface_.IsRunning(); }
     /// Where the surface worker and the governor post (none: callers wait with WaitForSurfaceWorker).
     void SetMessageTarget(MessageTarget* target);
+    /// Places the automatic iso-levels of volumetric data again (when they are switched on).
+    void SetCubeDefaultIsolevels() { surface_.SetCubeDefaultIsolevels(); }
 
     // --- tessellation governor ----------------------------------------------------------------------
     /// Starts the governor when the start conditions hold (at every paint).
@@ -115,6 +123,15 @@ public:
     void SetGovernorLimits(const GovernorLimits& limits) { governor_.SetLimits(limits); }
     /// This view's governor.
     CTessellationGovernor& Governor() { return governor_.Governor(); }
+    /// `optimiseTessellation` was switched: off releases a governor waiting to measure, so that it ends;
+    /// on lets a finished governor start again.
+    void OnOptimiseTessellationSwitched(bool on) { governor_.OnOptimiseSwitched(on); }
+    /// Where each applied governor request is announced: the atom page (0x8036) and the surface page (0x8038),
+    /// with the request's kind. Null: nobody. A target must be forgotten before it goes.
+    void SetAtomPageTarget(MessageTarget* target) { atomPageTarget_ = target; }
+    void SetSurfacePageTarget(MessageTarget* target) { surfacePageTarget_ = target; }
+    /// Forgets `target` wherever it is registered (a page that goes, or turns to another view).
+    void ForgetPageTarget(const MessageTarget* target);
     /// The governor status the overlay shows (full screen only).
     const std::string& GovernorStatusText() const { return governor_.StatusText(); }
     /// One animation step changed the camera: recompute the viewport and repaint everything.
@@ -141,6 +158,8 @@ private:
 
     CDravikDoc* doc_;
     CViewHost* host_ = nullptr;
+    MessageTarget* atomPageTarget_ = nullptr;
+    MessageTarget* surfacePageTarget_ = nullptr;
     std::unique_ptr<C3DViewSettings> settings_;
     bool storedSettingsFound_ = false;
     CTextEngine textEngine_;

@@ -97,6 +97,13 @@ int CGovernorBinding::OnSetSceneTesselation(int kind, int amount, bool fullScree
     return 1;
 }
 
+void CGovernorBinding::OnOptimiseSwitched(bool on) {
+    if (on)
+        governor_->ClearFinished();
+    else if (displayListEvent_)
+        displayListEvent_->Set();
+}
+
 void CGovernorBinding::Abort() {
     governor_->Abort();
     abort_->Set();

@@ -43,6 +43,9 @@ public:
     void StartIfDue(bool animating, bool frameLoadable, const Frame* shown);
     /// Applies one request of the governor thread on the user-interface thread; returns 1.
     int OnSetSceneTesselation(int kind, int amount, bool fullScreen);
+    /// `optimiseTessellation` was switched: off releases a measurement waiting for a compile (the governor
+    /// then sees the switch and ends); on clears the finished flag so that the next paint may start it again.
+    void OnOptimiseSwitched(bool on);
     /// Stops the governor at its next check and wakes it from its measuring pauses.
     void Abort();
     /// The view goes: stops the governor and releases a measurement that waits for a compile.

@@ -81,6 +81,13 @@ bool CSurfaceWorker::OnIsoSurfaceDone() {
     return running_.exchange(false);
 }
 
+void CSurfaceWorker::SetCubeDefaultIsolevels() {
+    // The engine's copy of the level colours is read by a running worker without a lock; workers start only
+    // on this thread, so none can start meanwhile.
+    if (running_.load() || !marchingCubes_.IsInitialised()) return;
+    marchingCubes_.SetCubeDefaultIsolevels();
+}
+
 void CSurfaceWorker::StopAndJoin() {
     // The worker reads the document and the view's settings: it must end before either goes.
     stop_.store(true);

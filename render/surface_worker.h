@@ -41,6 +41,9 @@ public:
     bool OnIsoSurfaceDone();
     /// Draws the frame's computed arrays with the current matrices; returns the vertices drawn.
     std::int64_t DrawIsoSurface(int frame);
+    /// Places the automatic iso-levels again (user-interface thread). Nothing happens while a worker runs: each
+    /// worker places them when it starts, so the next one (surfaceChanged) takes them up.
+    void SetCubeDefaultIsolevels();
     /// The view goes: stops and joins the worker and marks the surfaces idle.
     void StopAndJoin();
     /// Frees the engine's arrays (after StopAndJoin).

@@ -1,6 +1,8 @@
 // The view's handling of mouse input, of the surface worker's and the governor's notices, and of animation steps.
 #include "render/dravik_gl_view.h"
 
+#include "platform/app_message.h"
+
 namespace zelvor {
 
 void CDravikGLView::OnLButtonDown(int x, int y, bool /*shift*/) { camera_.OnLButtonDown(x, y); }
@@ -48,6 +50,12 @@ void CDravikGLView::SetMessageTarget(MessageTarget* target) {
     governor_.SetMessageTarget(target);
 }
 
+void CDravikGLView::ForgetPageTarget(const MessageTarget* target) {
+    if (target == nullptr) return;
+    if (atomPageTarget_ == target) atomPageTarget_ = nullptr;
+    if (surfacePageTarget_ == target) surfacePageTarget_ = nullptr;
+}
+
 void CDravikGLView::SaveQualityForSpeed() {
     // A run reads the limits when it starts: the host's configuration may have changed them since.
     if (host_)
@@ -59,6 +67,9 @@ void CDravikGLView::SaveQualityForSpeed() {
 
 int CDravikGLView::OnSetSceneTesselation(int kind, int amount) {
     governor_.OnSetSceneTesselation(kind, amount, fullScreen_);
+    // The pages show values the request may just have changed (quality, atom size, surface step).
+    if (atomPageTarget_) atomPageTarget_->Post(AppMessage{MSG_REFRESH_ATOM_PAGE, kind, 0});
+    if (surfacePageTarget_) surfacePageTarget_->Post(AppMessage{MSG_REFRESH_SURFACE_PAGE, kind, 0});
     if (doc_)
         doc_->UpdateAllViews(HINT_FRAME_CHANGED);
     else
