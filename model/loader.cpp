@@ -129,6 +129,8 @@ void CDravikDoc::AdviseGracefullExit() {
     // A view's surface worker reads the frames about to be freed.
     StopViewWorkers();
     WaitForLoader();
+    // The load is over, whether or not its first-frame notice was handled yet: the next one may start.
+    isNewDoc_.store(false);
     AdviseMainWndLoadStatus(0, 0, nullptr);
     DeleteContents();
 }

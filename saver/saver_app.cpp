@@ -91,6 +91,7 @@ bool CSaverApp::ConfigureSaver() {
     // The loader reports to the sheet, which shows its progress beside the preview.
     SetMainWindow(sheet_);
     QObject::connect(sheet_, &QDialog::finished, sheet_, [this] { EndConfiguration(); });
+    QObject::connect(sheet_->View(), &CSaverView::showFilesRequested, sheet_, [this] { OnShowFilesRequested(); });
     // Given the system's settings window, the sheet sits over it; a window that is gone is no parent.
     if (parent != 0) sheet_->PlaceOver(parent);
     sheet_->OnCreate();

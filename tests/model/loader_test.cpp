@@ -67,6 +67,16 @@ TEST_F(LoaderTest, LoadNotYetShownIsNotRestarted) {
     doc.WaitForLoader();
     EXPECT_EQ(doc.GetFrameCount(), 5);
     EXPECT_EQ(doc.GetPathName(), second);
+
+    // A load ended on purpose is no load in progress, even before its first frame was shown: the file the
+    // user picks next loads (it used to be refused until a notice that never came for it).
+    doc.AdviseGracefullExit();
+    ASSERT_EQ(doc.InitiateFile(first.c_str(), TEMPLATE_XYZ), 1);
+    doc.AdviseGracefullExit();
+    ASSERT_EQ(doc.InitiateFile(second.c_str(), TEMPLATE_XYZ), 1);
+    doc.WaitForLoader();
+    EXPECT_EQ(doc.GetLoadResult(), 1);
+    EXPECT_EQ(doc.GetFrameCount(), 5);
 }
 
 TEST_F(LoaderTest, AbortIsHonouredAfterTheFrameInProgress) {

@@ -168,7 +168,7 @@ TEST_F(ConfigSheetTest, ChosenFilesArePreviewedAndStoredByOK) {
     auto* combo = qobject_cast<QComboBox*>(companion_->GetDlgItem(CConfigViewDlg::IDC_XYZCOMBO));
     combo->setCurrentIndex(2);
     companion_->OnSelchangeXyzcombo();
-    ASSERT_TRUE(Loaded(chosen[2]));
+    ASSERT_TRUE(Loaded(chosen[2])) << doc_->GetPathName() << " " << doc_->GetLoadResult();
     // Nothing is stored before the sheet's OK.
     EXPECT_EQ(StoredPlaylist(), std::vector<std::string>{old});
 
@@ -184,21 +184,22 @@ TEST_F(ConfigSheetTest, CancelKeepsTheStoredPlaylistAndRestoresTheViewSettings) 
     StorePlaylist(stored);
     Start();
     ASSERT_TRUE(Loaded(stored[0]));
-    const double scale = sheet_->View()->Get3DViewSettings()->atomScale;
+    // The bond width: a setting that no animation changes.
+    const double width = sheet_->SavedSettings().bondSize;
     companion_->SetFileChooser([](const QString&, const QString&, const QString&) {
         return std::vector<std::string>{DataPath("apbs-2-methylbutane.pdb")};
     });
     companion_->OpenFile();
     ASSERT_TRUE(Loaded(DataPath("apbs-2-methylbutane.pdb")));
-    sheet_->View()->ChangeDetailSettings([&] { sheet_->View()->Get3DViewSettings()->atomScale = scale / 2; });
+    sheet_->View()->ChangeDetailSettings([&] { sheet_->View()->Get3DViewSettings()->bondSize = width + 1.5; });
 
     // Escape is Cancel.
     QTest::keyClick(sheet_, Qt::Key_Escape);
     EXPECT_EQ(sheet_->result(), QDialog::Rejected);
-    EXPECT_DOUBLE_EQ(sheet_->View()->Get3DViewSettings()->atomScale, scale);
+    EXPECT_DOUBLE_EQ(sheet_->View()->Get3DViewSettings()->bondSize, width);
     End();
     EXPECT_EQ(StoredPlaylist(), stored);
-    EXPECT_DOUBLE_EQ(StoredViewSettings().atomScale, scale);
+    EXPECT_DOUBLE_EQ(StoredViewSettings().bondSize, width);
 }
 
 TEST_F(ConfigSheetTest, OKKeepsTheViewSettings) {
