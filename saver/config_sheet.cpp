@@ -38,6 +38,8 @@ CDisplayPropSheet::CDisplayPropSheet(const QString& caption, CSaverApp& app, CDr
     view_ = companion_->View();
 
     tabs_ = new QTabWidget(this);
+    // Every page's caption stays readable: the sheet grows instead of scrolling its tabs.
+    tabs_->setUsesScrollButtons(false);
     for (QWidget* page : std::initializer_list<QWidget*>{scale_, light_, animate_, atom_, rendering_})
         tabs_->addTab(page, page->windowTitle());
     connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {

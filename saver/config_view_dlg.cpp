@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <cmath>
 #include <cstdio>
 
@@ -37,6 +38,29 @@ constexpr double LOAD_TIME_MAX = 3600.0;
 constexpr double POLLING_MIN_MS = 10.0;
 
 QString IdName(int id) { return QString::number(id); }
+
+/// The place of the preview: a native window of its own with the view's window inside it, following its size.
+/// (Inside a window container the toolkit never shows the OpenGL window's pictures on X servers without a
+/// compositor; as the child of a native window it draws as it does in a settings dialog's preview.)
+class PreviewPlace : public QWidget {
+public:
+    PreviewPlace(QWindow* view, QWidget* parent) : QWidget(parent), view_(view) {
+        setAttribute(Qt::WA_NativeWindow);
+        winId();
+        view_->setParent(windowHandle());
+        view_->setGeometry(0, 0, std::max(width(), 1), std::max(height(), 1));
+        view_->show();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QWidget::resizeEvent(event);
+        view_->setGeometry(0, 0, std::max(width(), 1), std::max(height(), 1));
+    }
+
+private:
+    QWindow* view_;
+};
 
 /// The filters of the file dialog, in the toolkit's syntax (patterns separated by blanks).
 const char* const kFileFilters =
@@ -75,8 +99,8 @@ QWidget* CConfigViewDlg::GetDlgItem(int id) const { return findChild<QWidget*>(I
 void CConfigViewDlg::BuildControls() {
     auto* layout = new QVBoxLayout(this);
 
-    // The view is an OpenGL window: a container puts it in the place of the preview placeholder.
-    preview_ = QWidget::createWindowContainer(view_, this);
+    // The view is an OpenGL window: it takes the place of the preview placeholder.
+    preview_ = new PreviewPlace(view_, this);
     preview_->setObjectName(IdName(IDC_PREVIEW));
     preview_->setMinimumSize(PREVIEW_WIDTH, PREVIEW_HEIGHT);
     auto* frame = new QFrame(this);
