@@ -97,6 +97,8 @@ void CMyApp::CheckOnlineForUpdate(bool showDialog, WindowHandle parent) {
     if (createProgressDialog)
         downloadDialog_ = createProgressDialog(
             {parent, AppName(), parameters->endpoint.ServerName(), &cancelDownload, showDialog});
+    // Shown (and centred) before the thread can post its first status to it.
+    if (downloadDialog_) downloadDialog_->Present();
     parameters->dialog = downloadDialog_.get();
     parameters->cancel = &cancelDownload;
     parameters->programName = AppName();
@@ -113,7 +115,6 @@ void CMyApp::CheckOnlineForUpdate(bool showDialog, WindowHandle parent) {
         DownloadThread(*block);
         updateCheckRunning_ = false;
     });
-    if (downloadDialog_) downloadDialog_->Present();
     appSettings.lastUpdateCheckDay =
         static_cast<std::int32_t>(DayNumber(currentTime ? currentTime() : std::time(nullptr)));
 }

@@ -77,17 +77,23 @@ TransferResult HttpGet(const std::string& url, const std::string& agent, const U
     std::string refusal;
     if (!IsPermittedUpdateUrl(url, refusal)) return Failure(refusal);
     InitialiseCurlOnce();
+    // Declared before the handles, which use them until they are cleaned up. The request always asks for the
+    // server's current answer, never a cached one.
+    char errorText[CURL_ERROR_SIZE] = {};
+    std::unique_ptr<curl_slist, ListDeleter> headers(curl_slist_append(nullptr, "Cache-Control: no-cache"));
     std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
     std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
     if (!easy || !multi) return Failure("The network library could not be initialised");
 
     Transfer transfer{easy.get(), &handlers};
-    char errorText[CURL_ERROR_SIZE] = {};
     CURL* h = easy.get();
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
     curl_easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    // A name lookup still running when the transfer is abandoned is left to finish on its own instead of
+    // being waited for: a stalled resolver must not hold up a cancel or the program's exit.
+    curl_easy_setopt(h, CURLOPT_QUICK_EXIT, 1L);
     // Plain http only where IsPermittedUpdateUrl allowed it (loopback); a redirect must stay on https.
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "https");
@@ -103,8 +109,6 @@ TransferResult HttpGet(const std::string& url, const std::string& agent, const U
     curl_easy_setopt(h, CURLOPT_BUFFERSIZE, static_cast<long>(TRANSFER_PIECE_BYTES));
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
-    // Always the server's current answer, never a cached one.
-    std::unique_ptr<curl_slist, ListDeleter> headers(curl_slist_append(nullptr, "Cache-Control: no-cache"));
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
 
     // The multi interface lets shouldAbort be asked every ABORT_POLL_MS even while nothing arrives, so a
