@@ -1,7 +1,9 @@
 #include "app/my_app.h"
 
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +11,7 @@
 #include <ostream>
 #include <vector>
 
+#include "app/download_thread.h"
 #include "platform/shared_message.h"
 
 extern char** environ;
@@ -18,9 +21,9 @@ namespace zelvor {
 namespace {
 
 constexpr int PERFORMANCE_OK = 1;
-// CAppSettings::updateAction: download the newer version and install it at exit.
-constexpr std::int32_t UPDATE_DOWNLOAD_AND_INSTALL = 1;
 constexpr std::int64_t UPDATE_CHECK_DAYS = 7;
+// The nice value of the update check: it never competes with the saver for the processor.
+constexpr int LOWEST_PRIORITY = 19;
 
 }  // namespace
 
@@ -39,8 +42,9 @@ void CMyApp::InstallDefaultHooks() {
 }
 
 CMyApp::~CMyApp() {
-    // Nothing may run once the application object is gone: the update check finishes first.
-    if (updateCheckThread.joinable()) updateCheckThread.join();
+    // Nothing may run once the application object is gone: the update check is stopped and waited for (its
+    // transfers give up within a fraction of a second), and a download it completed is kept.
+    StopUpdateCheck();
     // A module left the process in a state that normal shutdown could hang or crash in.
     if (terminateAtExit) std::_Exit(TERMINATE_EXIT_CODE);
     StartDownloadedInstaller();
@@ -78,7 +82,62 @@ int CMyApp::ExitInstance() { return exitCode; }
 
 int CMyApp::InitialisePerformanceMonitor() { return performance.Initialise(); }
 
-void CMyApp::CheckOnlineForUpdate(bool /*showDialog*/, WindowHandle /*parent*/) {}
+void CMyApp::CheckOnlineForUpdate(bool showDialog, WindowHandle parent) {
+    if (showDialog && updateCheckRunning_ && downloadDialog_ && downloadDialog_->WindowExists()) {
+        downloadDialog_->ShowRunning();
+        return;
+    }
+    // One check at a time: the previous one ends (it stops within a fraction of a second when asked) before
+    // its dialog and parameters go.
+    StopUpdateCheck();
+    cancelDownload.Clear();
+
+    auto parameters = std::make_unique<DownloadParameters>();
+    parameters->endpoint = UpdateServer();
+    if (createProgressDialog)
+        downloadDialog_ = createProgressDialog(
+            {parent, AppName(), parameters->endpoint.ServerName(), &cancelDownload, showDialog});
+    // Shown (and centred) before the thread can post its first status to it.
+    if (downloadDialog_) downloadDialog_->Present();
+    parameters->dialog = downloadDialog_.get();
+    parameters->cancel = &cancelDownload;
+    parameters->programName = AppName();
+    parameters->versionText = GetFileVersionNumber();
+    parameters->updateAction = appSettings.updateAction;
+    parameters->transfer = updateTransferOptions;
+    parameters->tempFolder = TempFolder();
+    downloadParameters_ = std::move(parameters);
+
+    // All network work, name lookup included, happens on the thread: start-up never waits for it.
+    updateCheckRunning_ = true;
+    updateCheckThread = std::thread([this, block = downloadParameters_.get()] {
+        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), LOWEST_PRIORITY);
+        DownloadThread(*block);
+        updateCheckRunning_ = false;
+    });
+    appSettings.lastUpdateCheckDay =
+        static_cast<std::int32_t>(DayNumber(currentTime ? currentTime() : std::time(nullptr)));
+}
+
+void CMyApp::WaitForUpdateCheck() { JoinUpdateCheck(); }
+
+void CMyApp::StopUpdateCheck() {
+    if (updateCheckThread.joinable()) {
+        cancelDownload.Set();
+        if (downloadDialog_ && downloadDialog_->WindowExists()) downloadDialog_->Close();
+    }
+    JoinUpdateCheck();
+    downloadDialog_.reset();
+}
+
+void CMyApp::JoinUpdateCheck() {
+    if (updateCheckThread.joinable()) updateCheckThread.join();
+    if (downloadParameters_ && !downloadParameters_->downloadedInstaller.empty())
+        installerPath = downloadParameters_->downloadedInstaller;
+    downloadParameters_.reset();
+}
+
+UpdateEndpoint CMyApp::UpdateServer() const { return UpdateEndpoint::FromSettings(*this); }
 
 std::string CMyApp::ModuleErrorText(const std::string& function, const std::string& module) const {
     std::string text = "A programming bug was encountered in the function \"";
@@ -109,7 +168,7 @@ bool CMyApp::IsUpdateCheckDue(bool weeklyCheck, std::int64_t lastCheckDay, std::
 }
 
 void CMyApp::StartDownloadedInstaller() {
-    if (appSettings.updateAction != UPDATE_DOWNLOAD_AND_INSTALL || installerPath.empty()) return;
+    if (appSettings.updateAction != UPDATE_ACTION_DOWNLOAD || installerPath.empty()) return;
     std::error_code error;
     if (!std::filesystem::is_regular_file(installerPath, error)) return;
     if (startInstaller) startInstaller(installerPath, "update", TempFolder());

@@ -1,8 +1,10 @@
 #pragma once
 /// CMyApp: the program's application object and the services every part of the program shares.
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -10,9 +12,14 @@
 #include "app/app_settings.h"
 #include "app/gui_stream.h"
 #include "app/question_box.h"
+#include "app/update_endpoint.h"
+#include "app/update_progress_dialog.h"
+#include "app/update_transfer.h"
 #include "platform/performance.h"
 
 namespace zelvor {
+
+struct DownloadParameters;
 
 /// The application object: settings key, application settings, performance monitor, shared message,
 /// and the start-up and teardown order of the program. The screensaver application derives from it.
@@ -42,8 +49,16 @@ public:
     /// The text PromptModuleError shows.
     std::string ModuleErrorText(const std::string& function, const std::string& module) const;
 
-    /// Looks online for a newer version; showDialog false runs without showing the dialog. Nothing yet.
+    /// Looks online for a newer version on a worker thread of the lowest priority and returns at once.
+    /// showDialog shows the progress dialog (a running check's, if there is one); without it the check runs
+    /// hidden. parent 0: the dialog hook picks the active window. Stores today's day as the last check day.
     virtual void CheckOnlineForUpdate(bool showDialog, WindowHandle parent);
+    /// Waits for a running check to end by itself and takes over the installer it downloaded.
+    void WaitForUpdateCheck();
+    /// Stops a running check (cancel flag, dialog closed), waits for it and releases its dialog.
+    void StopUpdateCheck();
+    /// The update server: the "Update Server" setting of section "Config" when set, else the built-in one.
+    UpdateEndpoint UpdateServer() const;
 
     /// Text that a worker thread leaves for the main window (see app/shared_message.h).
     void SetSharedMessage(const std::string& text);
@@ -66,6 +81,13 @@ public:
     int exitCode = 0;
     /// The online update check, when one runs; joined before the application object goes.
     std::thread updateCheckThread;
+    /// Set by the progress dialog's Cancel; a check stops at its next look.
+    DownloadCancelFlag cancelDownload;
+    /// Creates the update check's progress dialog; none (the default): checks run without a dialog.
+    /// The dialog library installs the real one (InstallUpdateDialogs).
+    ProgressDialogFactory createProgressDialog;
+    /// Timeouts and trust anchors of the update check (tests shorten and point them).
+    UpdateTransferOptions updateTransferOptions;
 
     /// Creates (and destroys again) one slider-scroller control; false when it can't be created.
     /// The default succeeds; the windowing layer installs the real probe.
@@ -84,6 +106,13 @@ private:
     void InstallDefaultHooks();
     /// The installer start of the teardown: only "download and install" with an existing file.
     void StartDownloadedInstaller();
+    /// Joins the check's thread and keeps the installer it downloaded.
+    void JoinUpdateCheck();
+
+    std::unique_ptr<CUpdateProgressDialog> downloadDialog_;
+    std::unique_ptr<DownloadParameters> downloadParameters_;
+    /// True from the start of a check's thread to its end.
+    std::atomic<bool> updateCheckRunning_{false};
 };
 
 /// Runs an installer detached from this process: path with one parameter, in folder. Returns its

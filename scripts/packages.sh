@@ -9,6 +9,7 @@ ZELVOR_PACKAGES=(
   libxml2-dev libcurl4-openssl-dev zlib1g-dev libdw-dev libpng-dev
   nlohmann-json3-dev uuid-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libssl-dev  # the update check's tests run their own HTTPS server with a certificate made at start
   xvfb xauth x11-utils xdotool xdg-utils
 )
 

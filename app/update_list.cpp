@@ -1,0 +1,90 @@
+#include "app/update_list.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xpath.h>
+#include <libxml/xpathInternals.h>
+
+#include <climits>
+#include <memory>
+#include <mutex>
+
+namespace zelvor {
+
+namespace {
+
+const xmlChar* Xml(const char* text) { return reinterpret_cast<const xmlChar*>(text); }
+
+struct DocDeleter {
+    void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+};
+struct ContextDeleter {
+    void operator()(xmlXPathContext* context) const { xmlXPathFreeContext(context); }
+};
+struct ObjectDeleter {
+    void operator()(xmlXPathObject* object) const { xmlXPathFreeObject(object); }
+};
+
+/// A string libxml2 allocated, released with xmlFree.
+std::string TakeXmlString(xmlChar* text) {
+    if (text == nullptr) return {};
+    std::string result(reinterpret_cast<const char*>(text));
+    xmlFree(text);
+    return result;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+}  // namespace
+
+std::vector<std::string> ListedVersions(std::string_view listText, const std::string& programName) {
+    // The parser's global state is set up once, before the first parse on any thread.
+    static std::once_flag once;
+    std::call_once(once, [] { xmlInitParser(); });
+    if (listText.size() > static_cast<std::size_t>(INT_MAX)) return {};
+
+    // No network access and no entity substitution: the list is data from outside.
+    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+    std::unique_ptr<xmlDoc, DocDeleter> doc(
+        xmlReadMemory(listText.data(), static_cast<int>(listText.size()), "Updates.xml", nullptr, options));
+    if (!doc) return {};
+    std::unique_ptr<xmlXPathContext, ContextDeleter> context(xmlXPathNewContext(doc.get()));
+    if (!context || xmlXPathRegisterNs(context.get(), Xml("bk"), Xml("urn:Cobrant")) != 0) return {};
+    std::unique_ptr<xmlXPathObject, ObjectDeleter> found(
+        xmlXPathEvalExpression(Xml("//bk:Application"), context.get()));
+    if (!found || found->nodesetval == nullptr) return {};
+
+    std::vector<std::string> versions;
+    for (int i = 0; i < found->nodesetval->nodeNr; ++i) {
+        xmlNode* node = found->nodesetval->nodeTab[i];
+        if (TakeXmlString(xmlGetNoNsProp(node, Xml("Name"))) != programName) continue;
+        versions.push_back(TakeXmlString(xmlNodeGetContent(node)));
+    }
+    return versions;
+}
+
+std::string VersionComparisonDigits(std::string_view version) {
+    const std::size_t first = version.find(',');
+    const std::size_t second = first == std::string_view::npos ? first : version.find(',', first + 1);
+    if (second == std::string_view::npos) return {};
+    std::string digits;
+    std::size_t i = second;
+    // Commas are dropped; the number is the run of digits that follows (leading blanks skipped).
+    while (i < version.size() && (version[i] == ',' || IsSpace(version[i]))) ++i;
+    for (; i < version.size(); ++i) {
+        if (version[i] == ',') continue;
+        if (!IsDigit(version[i])) break;
+        if (digits.empty() && version[i] == '0') continue;  // leading zeros do not count
+        digits += version[i];
+    }
+    return digits;
+}
+
+bool IsNewerVersion(std::string_view listed, std::string_view own) {
+    const std::string a = VersionComparisonDigits(listed);
+    const std::string b = VersionComparisonDigits(own);
+    return a.size() != b.size() ? a.size() > b.size() : a > b;
+}
+
+}  // namespace zelvor
