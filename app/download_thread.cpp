@@ -1,5 +1,6 @@
 #include "app/download_thread.h"
 
+#include <cstdio>
 #include <exception>
 
 #include "app/installer_file.h"
@@ -56,15 +57,9 @@ public:
         }
     }
 
-    void Fail(const std::string& error) {
-        CloseDialog();
-        ShowSharedMessage("ERROR!  " + error);
-    }
+    void Fail(const std::string& error) { Report("ERROR!  " + error); }
 
-    void FailUnspecified() {
-        CloseDialog();
-        ShowSharedMessage(UNSPECIFIED_ERROR);
-    }
+    void FailUnspecified() { Report(UNSPECIFIED_ERROR); }
 
 private:
     void DownloadInstaller() {
@@ -124,6 +119,16 @@ private:
     bool ShouldStop() const {
         if (p_.cancel != nullptr && p_.cancel->IsSet()) return true;
         return p_.dialog != nullptr && !p_.dialog->WindowExists();
+    }
+
+    void Report(const std::string& text) {
+        CloseDialog();
+        if (p_.reportFailures) {
+            ShowSharedMessage(text);
+        } else {
+            std::fprintf(stderr, "Online update check: %s\n", text.c_str());
+            std::fflush(stderr);
+        }
     }
 
     void Post(unsigned code, std::intptr_t wParam, std::intptr_t lParam) {

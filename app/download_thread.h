@@ -29,6 +29,9 @@ struct DownloadParameters {
     /// The program's own "FileVersion" text.
     std::string versionText;
     int updateAction = 0;
+    /// False for the silent weekly check: a failure is written to standard error instead of a message box
+    /// that would interrupt whatever the program shows (a full-screen saver, a preview) every week offline.
+    bool reportFailures = true;
     UpdateEndpoint endpoint = UpdateEndpoint::BuiltIn();
     UpdateTransferOptions transfer;
     /// Folder that receives the installer.

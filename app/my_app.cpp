@@ -104,6 +104,7 @@ void CMyApp::CheckOnlineForUpdate(bool showDialog, WindowHandle parent) {
     parameters->programName = AppName();
     parameters->versionText = GetFileVersionNumber();
     parameters->updateAction = appSettings.updateAction;
+    parameters->reportFailures = showDialog;
     parameters->transfer = updateTransferOptions;
     parameters->tempFolder = TempFolder();
     downloadParameters_ = std::move(parameters);

@@ -46,6 +46,8 @@ CSaverApp::CSaverApp(std::vector<std::string> args)
 
 CSaverApp::~CSaverApp() {
     playlist_->KillChangeFileTimer();
+    // The check posts to the main window and its dialog: it ends before the windows go.
+    StopUpdateCheck();
     DestroyWindows();
     if (runningApp == this) runningApp = nullptr;
 }
@@ -292,6 +294,8 @@ void CSaverApp::DestroyWindows() {
 
 int CSaverApp::ExitInstance() {
     playlist_->KillChangeFileTimer();
+    // A check still running is given up: its dialog and the main window it reports to are about to go.
+    StopUpdateCheck();
     DestroyWindows();
     // Closing the document stops and joins its loader.
     if (document_) {

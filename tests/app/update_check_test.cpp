@@ -406,6 +406,11 @@ TEST_F(UpdateCheck, StartUpNeverWaitsForASilentServerAndTheWeeklyFlagTurnsTheChe
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].rfind("ERROR!  Operation too slow", 0), 0u) << shown[0];
 
+    // The silent weekly check fails just as well, but shows no box over what the program shows.
+    app.CheckOnlineForUpdate(false, 0);
+    app.WaitForUpdateCheck();
+    EXPECT_TRUE(mainWindow.Shown().empty());
+
     // With the weekly flag off, start-up does not go online at all.
     const int connections = server.Connections();
     StartingApp off;

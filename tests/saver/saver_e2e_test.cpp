@@ -49,6 +49,23 @@ std::string ReadAll(const std::string& path) {
     return s.str();
 }
 
+/// The saver's settings in configHome get the weekly online check switched off: tests never go online.
+void SwitchOffOnlineCheck(const std::string& configHome) {
+    const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(configHome));
+    {
+        CAppProfile profile;
+        profile.SetRegistryKey("Cobrant");
+        CAppSettings settings(true);
+        settings.LoadSettings();
+        settings.weeklyUpdateCheck = 0;
+    }  // the record saves itself
+    if (previous.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", previous);
+}
+
 class SaverEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -70,6 +87,7 @@ protected:
                                               const std::string& platform = "xcb",
                                               const std::string& xscreensaverWindow = {},
                                               const std::string& configHome = {}) {
+        SwitchOffOnlineCheck(configHome.empty() ? home_.path().toStdString() : configHome);
         std::map<std::string, std::string> set{{"DISPLAY", xvfb_->Display()},
                                                {"QT_QPA_PLATFORM", platform},
                                                {"XDG_CONFIG_HOME", configHome.empty() ? home_.path().toStdString()
