@@ -19,6 +19,7 @@
 #include "app/app_profile.h"
 #include "model/dravik_doc.h"
 #include "platform/component.h"
+#include "render/pages/atom_prop.h"
 #include "saver/config_sheet.h"
 #include "saver/config_view_dlg.h"
 #include "saver/saver_app.h"
@@ -202,11 +203,19 @@ TEST_F(ConfigSheetTest, CancelKeepsTheStoredPlaylistAndRestoresTheViewSettings) 
     EXPECT_DOUBLE_EQ(StoredViewSettings().bondSize, width);
 }
 
-TEST_F(ConfigSheetTest, OKKeepsTheViewSettings) {
+TEST_F(ConfigSheetTest, PagesActOnThePreviewAndOKKeepsTheirSettings) {
     Start();
     ASSERT_TRUE(Pump([&] { return doc_->GetLoadResult() == 1; }));
-    sheet_->View()->ChangeDetailSettings([&] { sheet_->View()->Get3DViewSettings()->bondSize = 7.25; });
-    sheet_->OnOK();
+    // The bond width on the "Bonds and Atoms" page, changed as the control reports a user's change.
+    QWidget* bondWidth = sheet_->AtomPage()->findChild<QWidget*>(QString::number(CAtomProp::IDC_BONDSIZE));
+    ASSERT_NE(bondWidth, nullptr);
+    ASSERT_TRUE(QMetaObject::invokeMethod(bondWidth, "NewValue", Q_ARG(double, 7.25)));
+    const C3DViewSettings& preview = *sheet_->View()->Get3DViewSettings();
+    EXPECT_DOUBLE_EQ(preview.bondSize, 7.25);
+    EXPECT_EQ(preview.sceneChanged, 1);
+    // A hand-made change makes the animation "Custom".
+    EXPECT_EQ(preview.predefinedAnimation, ANIMATION_CUSTOM);
+    QTest::mouseClick(sheet_->findChild<QPushButton*>(QStringLiteral("IDOK")), Qt::LeftButton);
     End();
     EXPECT_DOUBLE_EQ(StoredViewSettings().bondSize, 7.25);
 }
