@@ -109,6 +109,8 @@ void CDisplayPropSheet::OnCreate() {
     rendering_->SetAppSettings(&app_.appSettings);
     animate_->SetSheet(this);
     animate_->SetView(view_, doc);
+    // The animation already plays: the camera controls it overwrites are not offered meanwhile.
+    EnableCameraControls(!animate_->IsPlaying());
     saved_ = *view_->Get3DViewSettings();
     tabs_->setCurrentIndex(ANIMATE_PAGE);
     show();
