@@ -142,7 +142,8 @@ TEST_F(ConfigSheetTest, FirstStartShowsTheDemoAndTheAnimatePage) {
     EXPECT_EQ(app_->GetView(), sheet_->View());
     // The calculation rows stay hidden while no calculation module is loaded.
     EXPECT_FALSE(companion_->GetDlgItem(CConfigViewDlg::IDC_MDRADIO)->isVisibleTo(companion_));
-    EXPECT_TRUE(companion_->GetDlgItem(CConfigViewDlg::IDC_XYZFILE)->isVisibleTo(companion_));
+    // Once the load's end has been handled, the load button is back in the progress bar's place.
+    EXPECT_TRUE(Pump([&] { return companion_->GetDlgItem(CConfigViewDlg::IDC_XYZFILE)->isVisibleTo(companion_); }));
 }
 
 TEST_F(ConfigSheetTest, ChosenFilesArePreviewedAndStoredByOK) {
