@@ -162,6 +162,12 @@ bool CSaverApp::EmbedInto(std::uintptr_t window, bool endsOnInput) {
     view->setGeometry(0, 0, std::max(size.width, 1), std::max(size.height, 1));
     QObject::connect(view, &CSaverView::closeRequested, view, [this] { EndEmbedded(); });
     QObject::connect(view, &CSaverView::showFilesRequested, view, [this] { OnShowFilesRequested(); });
+    // Checked at every paint too, not only at the polling: the program ends at the first paint after the host.
+    view->SetHostCheck([this] {
+        if (QueryX11WindowSize(hostId_).exists) return true;
+        QMetaObject::invokeMethod(qApp, [this] { EndEmbedded(); }, Qt::QueuedConnection);
+        return false;
+    });
     previewView = view;
     SetMainWindow(view);
     view->show();

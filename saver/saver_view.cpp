@@ -138,6 +138,8 @@ void CSaverView::initializeGL() {
 void CSaverView::paintGL() {
     // A hidden view is ending (its host window may already be gone): nothing to paint on.
     if (!isVisible()) return;
+    // A host that went took this window with it: drawing into it only costs time the ending needs.
+    if (hostAlive_ && !hostAlive_()) return;
     // The toolkit does not always report sizes before the first paint: viewport and projection follow the
     // window at every paint.
     const qreal ratio = devicePixelRatio();

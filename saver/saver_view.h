@@ -3,6 +3,7 @@
 /// what the saver shows and, in full-screen mode, ends the program on the first real user input.
 #include <QOpenGLWindow>
 #include <QPoint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,6 +52,9 @@ public:
     bool EndsOnInput() const { return endsOnInput_; }
     /// 1: an ordinary view; 0: it lives inside another window (the preview host).
     int standAlone = 1;
+    /// Asked before every paint whether the window drawn into still has its host (another program's window);
+    /// false skips the paint. None: always painted.
+    void SetHostCheck(std::function<bool()> hostAlive) { hostAlive_ = std::move(hostAlive); }
     /// The view handles the shared-message notification itself (it is the main window).
     void SetShowsSharedMessages(bool on) { showsSharedMessages_ = on; }
 
@@ -127,6 +131,7 @@ private:
     std::unique_ptr<QtMessageTarget> messageTarget_;
     std::unique_ptr<CAnimateDlg> animateDlg_;
     CViewSheet* sheet_ = nullptr;
+    std::function<bool()> hostAlive_;
 };
 
 }  // namespace zelvor
