@@ -230,7 +230,7 @@ void CDravikGLView::DrawScene() {
     glPopMatrix();
 
     if (s.showAxes == 1) DrawAxes();
-    if (s.showInfoText == 1) DrawTextOverlay();
+    if (s.showInfoText == 1 || !cornerText_.empty()) DrawTextOverlay();
     governor_.SetSurfaceVerticesDrawn(surfaceVertices);
     glFlush();
 }

@@ -138,6 +138,8 @@ public:
     void OnAnimationStep();
     /// Full screen: the overlay shows the file name and the governor's status.
     void SetFullScreenMode(bool on) { fullScreen_ = on; }
+    /// Text drawn in the picture's lower-left corner whatever the settings say (the --fps figures); empty: none.
+    void SetCornerText(std::string text) { cornerText_ = std::move(text); }
 
     // --- the parts, read by the window owner, benchmarks and tests ---------------------------------
     /// Projection, rotations, transform sets and drag state.
@@ -167,6 +169,7 @@ private:
     bool glyphsTried_ = false;
     bool fullScreen_ = false;
     bool destroyed_ = false;
+    std::string cornerText_;
 
     CViewCamera camera_;
     CSceneLists lists_;

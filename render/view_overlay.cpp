@@ -90,12 +90,15 @@ void CDravikGLView::DrawTextOverlay() {
     glDisable(GL_LIGHTING);
     textEngine_.ortho();
     glColor3ub(255, 255, 255);
-    const Frame& frame = doc_->GetFrame(doc_->GetFrameNr());
     const float width = static_cast<float>(camera_.ClientWidth()), height = static_cast<float>(camera_.ClientHeight());
-    textEngine_.Write2Dtxt(5.0f, 10.0f, frame.comment ? frame.comment : "");
-    if (fullScreen_) textEngine_.Write2Dtxt(width / 2.0f - 200.0f, height - 10.0f, doc_->GetPathName().c_str());
-    const std::string& status = governor_.StatusText();
-    if (!status.empty()) textEngine_.Write2Dtxt(width - 300.0f, 10.0f, status.c_str());
+    if (settings_->showInfoText == 1) {
+        const Frame& frame = doc_->GetFrame(doc_->GetFrameNr());
+        textEngine_.Write2Dtxt(5.0f, 10.0f, frame.comment ? frame.comment : "");
+        if (fullScreen_) textEngine_.Write2Dtxt(width / 2.0f - 200.0f, height - 10.0f, doc_->GetPathName().c_str());
+        const std::string& status = governor_.StatusText();
+        if (!status.empty()) textEngine_.Write2Dtxt(width - 300.0f, 10.0f, status.c_str());
+    }
+    if (!cornerText_.empty()) textEngine_.Write2Dtxt(5.0f, height - 10.0f, cornerText_.c_str());
     textEngine_.perspective();
     glPopAttrib();
 }

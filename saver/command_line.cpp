@@ -1,5 +1,6 @@
 #include "saver/command_line.h"
 
+#include <algorithm>
 #include <cctype>
 #include <limits>
 
@@ -83,6 +84,14 @@ XScreenSaverRequest ReadXScreenSaverConventions(const std::vector<std::string>& 
         if (fromEnvironment) request.window = ReadWindowHandle(environmentWindow);
     }
     return request;
+}
+
+bool TakeFpsFlag(std::vector<std::string>& args) {
+    const auto end = std::remove_if(args.begin(), args.end(),
+                                    [](const std::string& a) { return a == "--fps" || a == "-fps"; });
+    const bool found = end != args.end();
+    args.erase(end, args.end());
+    return found;
 }
 
 std::string ReadViewFileArgument(const std::vector<std::string>& args) {

@@ -45,6 +45,10 @@ struct XScreenSaverRequest {
 XScreenSaverRequest ReadXScreenSaverConventions(const std::vector<std::string>& args,
                                                 const char* environmentWindow);
 
+/// Removes every "--fps" and "-fps" (the XScreenSaver convention: show frames/s and the processor share) from
+/// args and says whether there was one; the remaining arguments choose the mode as if it had not been given.
+bool TakeFpsFlag(std::vector<std::string>& args);
+
 /// The file of "--view FILE": the program shows that file in a window (empty when not given).
 std::string ReadViewFileArgument(const std::vector<std::string>& args);
 

@@ -74,11 +74,14 @@ bool CSaverApp::InitInstance() {
 }
 
 void CSaverApp::ProcessCommandLine() {
-    viewFile_ = ReadViewFileArgument(args_);
-    xscreensaver_ = ReadXScreenSaverConventions(args_, std::getenv("XSCREENSAVER_WINDOW"));
+    // --fps combines with every mode: the other arguments choose it as if it were not there.
+    std::vector<std::string> args = args_;
+    showFrameRate_ = TakeFpsFlag(args);
+    viewFile_ = ReadViewFileArgument(args);
+    xscreensaver_ = ReadXScreenSaverConventions(args, std::getenv("XSCREENSAVER_WINDOW"));
     // XScreenSaver's options are the full-screen saver's.
     const NormalisedCommandLine line =
-        xscreensaver_.applies ? NormaliseCommandLine({"/s"}) : NormaliseCommandLine(args_);
+        xscreensaver_.applies ? NormaliseCommandLine({"/s"}) : NormaliseCommandLine(args);
     modeLetter = line.modeLetter;
     modeArgument = line.modeArgument;
 }
@@ -96,6 +99,7 @@ bool CSaverApp::ConfigureSaver() {
     QObject::connect(sheet_->View(), &CSaverView::showFilesRequested, sheet_, [this] { OnShowFilesRequested(); });
     // Given the system's settings window, the sheet sits over it; a window that is gone is no parent.
     if (parent != 0) sheet_->PlaceOver(parent);
+    ShowFrameRateIfAsked(sheet_->View());
     sheet_->OnCreate();
     return sheet_->isVisible();
 }
@@ -136,6 +140,7 @@ bool CSaverApp::RunSaver() {
     });
     QObject::connect(view, &CSaverView::showFilesRequested, view, [this] { OnShowFilesRequested(); });
     SetMainWindow(frame_);
+    ShowFrameRateIfAsked(view);
     frame_->ShowFullScreen();
     view->PostInit();
     return true;
@@ -170,6 +175,7 @@ bool CSaverApp::EmbedInto(std::uintptr_t window, bool endsOnInput) {
     });
     previewView = view;
     SetMainWindow(view);
+    ShowFrameRateIfAsked(view);
     view->show();
     view->PostInit();
 
@@ -212,6 +218,7 @@ bool CSaverApp::ShowInWindow(const std::string& caption) {
     QObject::connect(windowView_, &CSaverView::showFilesRequested, windowView_,
                      [this] { OnShowFilesRequested(); });
     SetMainWindow(windowView_);
+    ShowFrameRateIfAsked(windowView_);
     windowView_->show();
     windowView_->PostInit();
     // Closing the window ends the program, as closing the configuration sheet does.
@@ -265,6 +272,10 @@ bool CSaverApp::IsNumberCrunching() { return CPlaylist::NumberCrunchingConfigure
 std::string CSaverApp::GetNumberCrunchModuleName() const {
     // No calculation modules are loaded yet, so no menu name maps to a module file.
     return {};
+}
+
+void CSaverApp::ShowFrameRateIfAsked(CSaverView* view) {
+    if (showFrameRate_ && view != nullptr) view->ShowFrameRate();
 }
 
 void CSaverApp::SetMainWindow(QObject* window) {

@@ -88,6 +88,8 @@ private:
     /// A view in a plain window of its own (--view).
     bool ShowInWindow(const std::string& caption);
     void SetMainWindow(QObject* window);
+    /// --fps: the view shows frames/s and the processor share.
+    void ShowFrameRateIfAsked(CSaverView* view);
     /// The configuration sheet closed: the program ends.
     void EndConfiguration();
     void OnShowFilesRequested();
@@ -111,6 +113,7 @@ private:
     QObject* mainWindow_ = nullptr;
     std::unique_ptr<QtMessageTarget> mainTarget_;
     bool ending_ = false;
+    bool showFrameRate_ = false;
 };
 
 /// The running screensaver application (null when none).

@@ -61,6 +61,7 @@ std::optional<GovernorLimits> CSaverView::GovernorLimitsNow() const {
 
 CSaverView::~CSaverView() {
     if (startupTimer_ != 0) killTimer(startupTimer_);
+    if (frameRateTimer_ != 0) killTimer(frameRateTimer_);
     // The dialog animates this view: it goes first.
     animateDlg_.reset();
     // Display lists belong to this window's context: delete them while it can still be made current.
@@ -145,6 +146,7 @@ void CSaverView::paintGL() {
     const qreal ratio = devicePixelRatio();
     OnSize(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
     Paint();
+    if (frameRate_) frameRate_->FrameDrawn();
 }
 
 void CSaverView::OnUpdate(int hint) {
@@ -202,6 +204,21 @@ void CSaverView::timerEvent(QTimerEvent* event) { OnTimer(event->timerId()); }
 
 void CSaverView::OnTimer(int timerId) {
     if (startupTimer_ != 0 && timerId == startupTimer_) OnStartupTick();
+    if (frameRateTimer_ != 0 && timerId == frameRateTimer_ && frameRate_) {
+        if (const std::optional<FrameRateReport> report = frameRate_->Poll()) {
+            std::fprintf(stderr, "%s\n", report->Line().c_str());
+            std::fflush(stderr);
+            SetCornerText(report->Line());
+            update();
+        }
+    }
+}
+
+void CSaverView::ShowFrameRate() {
+    if (frameRate_) return;
+    frameRate_ = std::make_unique<CFrameRateMeter>();
+    // Polled often, reported once a second: the report's span stays close to a second.
+    frameRateTimer_ = startTimer(100);
 }
 
 void CSaverView::OnStartupTick() {

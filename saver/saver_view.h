@@ -9,6 +9,7 @@
 #include <string>
 
 #include "render/dravik_gl_view.h"
+#include "saver/frame_rate_meter.h"
 
 namespace zelvor {
 
@@ -52,6 +53,8 @@ public:
     bool EndsOnInput() const { return endsOnInput_; }
     /// 1: an ordinary view; 0: it lives inside another window (the preview host).
     int standAlone = 1;
+    /// --fps: frames/s and the processor share in the lower-left corner and once a second on standard error.
+    void ShowFrameRate();
     /// Asked before every paint whether the window drawn into still has its host (another program's window);
     /// false skips the paint. None: always painted.
     void SetHostCheck(std::function<bool()> hostAlive) { hostAlive_ = std::move(hostAlive); }
@@ -132,6 +135,8 @@ private:
     std::unique_ptr<CAnimateDlg> animateDlg_;
     CViewSheet* sheet_ = nullptr;
     std::function<bool()> hostAlive_;
+    std::unique_ptr<CFrameRateMeter> frameRate_;
+    int frameRateTimer_ = 0;
 };
 
 }  // namespace zelvor

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "saver/command_line.h"
+#include "saver/frame_rate_meter.h"
 
 namespace zelvor {
 namespace {
@@ -114,6 +115,52 @@ TEST(ViewFileArgument, OnlyTheViewOptionWithOneFile) {
     EXPECT_EQ(ReadViewFileArgument({"--view", "/tmp/a.xyz"}), "/tmp/a.xyz");
     EXPECT_EQ(ReadViewFileArgument({"--view"}), "");
     EXPECT_EQ(ReadViewFileArgument({"/tmp/a.xyz"}), "");
+}
+
+TEST(FpsFlag, IsTakenOutAndNeverChangesTheMode) {
+    struct Case {
+        std::vector<std::string> args, rest;
+        ScreenSaverMode mode;
+    };
+    const Case cases[] = {{{"/s", "--fps"}, {"/s"}, FULL_SCREEN_MODE},
+                          {{"-fps"}, {}, CONFIGURE_MODE},
+                          {{"--fps", "/p", "12"}, {"/p", "12"}, PREVIEW_MODE},
+                          {{"--view", "/tmp/a.xyz", "--fps"}, {"--view", "/tmp/a.xyz"}, FULL_SCREEN_MODE},
+                          {{"/c", "--fps", "-fps"}, {"/c"}, CONFIGURE_MODE}};
+    for (Case c : cases) {
+        EXPECT_TRUE(TakeFpsFlag(c.args));
+        EXPECT_EQ(c.args, c.rest);
+        EXPECT_EQ(RunModeForLetter(NormaliseCommandLine(c.args).modeLetter), c.mode);
+    }
+    // Taken out, the flag leaves the XScreenSaver window and the shown file to the other arguments.
+    std::vector<std::string> xscreensaver = {"-fps"};
+    TakeFpsFlag(xscreensaver);
+    EXPECT_TRUE(ReadXScreenSaverConventions(xscreensaver, "0x400007").embed);
+    std::vector<std::string> view = {"--view", "/tmp/a.xyz", "-fps"};
+    TakeFpsFlag(view);
+    EXPECT_EQ(ReadViewFileArgument(view), "/tmp/a.xyz");
+    std::vector<std::string> none = {"/s", "--fpsx"};
+    EXPECT_FALSE(TakeFpsFlag(none));
+    EXPECT_EQ(none.size(), 2u);
+}
+
+TEST(FrameRateMeter, ReportsOnceASecondFromFramesAndProcessorTime) {
+    double now = 100.0, cpu = 7.0;
+    CFrameRateMeter meter([&] { return now; }, [&] { return cpu; });
+    for (int i = 0; i < 30; ++i) meter.FrameDrawn();
+    now += 0.9;
+    EXPECT_FALSE(meter.Poll());  // not a second yet: the frames keep counting
+    now += 0.6;
+    cpu += 0.6;
+    const std::optional<FrameRateReport> first = meter.Poll();
+    ASSERT_TRUE(first);
+    EXPECT_DOUBLE_EQ(first->framesPerSecond, 20.0);
+    EXPECT_DOUBLE_EQ(first->cpuPercent, 40.0);
+    EXPECT_EQ(meter.LastLine(), "fps 20.0 cpu 40%");
+    // The next second starts afresh: no frames, a whole processor busy.
+    now += 1.0;
+    cpu += 1.0;
+    EXPECT_EQ(meter.Poll()->Line(), "fps 0.0 cpu 100%");
 }
 
 }  // namespace
