@@ -18,6 +18,7 @@
 #include <QWindow>
 #include <cmath>
 #include <cstdio>
+#include <map>
 
 #include "app/gui_stream.h"
 #include "model/dravik_doc.h"
@@ -331,10 +332,7 @@ void CConfigViewDlg::OpenFile() {
         PopulateXYZCombo(false);
     }
     RestartChangeFileTimer();
-    const auto first = playlist.fileList.find(CPlaylist::EntryKey(0));
-    const std::string path = first != playlist.fileList.end() ? first->second : std::string();
-    app_.OpenDocumentFile(path.empty() ? std::string(CPlaylist::DEMO_MARKER) : path);
-    SelectFile(FileNameOfPath(path));
+    SelectFile(FileNameOfPath(OpenEntry(0)));
 }
 
 void CConfigViewDlg::SelectFile(const std::string& fileName) {
@@ -351,12 +349,18 @@ void CConfigViewDlg::RestartChangeFileTimer() {
 }
 
 void CConfigViewDlg::OnSelchangeXyzcombo() {
-    CPlaylist& playlist = app_.Playlist();
     app_.currentDocument = doc_;
     if (doc_) doc_->AdviseGracefullExit();
-    const auto entry = playlist.fileList.find(CPlaylist::EntryKey(fileCombo_->currentIndex()));
-    const std::string path = entry != playlist.fileList.end() ? entry->second : std::string();
+    OpenEntry(fileCombo_->currentIndex());
+}
+
+std::string CConfigViewDlg::OpenEntry(int n) {
+    const std::map<std::string, std::string>& files = app_.Playlist().fileList;
+    const auto entry = files.find(CPlaylist::EntryKey(n));
+    const std::string path = entry != files.end() ? entry->second : std::string();
+    // An entry without a path shows the demo system, as the saver itself does.
     app_.OpenDocumentFile(path.empty() ? std::string(CPlaylist::DEMO_MARKER) : path);
+    return path;
 }
 
 void CConfigViewDlg::OnFileShuffleChk() {

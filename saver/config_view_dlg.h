@@ -105,6 +105,8 @@ private:
     void BuildControls();
     void HideCalculationControls();
     void EnableFileControls(bool enable);
+    /// Opens playlist entry n in the preview; returns its path (empty when it has none).
+    std::string OpenEntry(int n);
     /// Restarts the change-file timer over the playlist as it is now.
     void RestartChangeFileTimer();
     QString StartFolder() const;

@@ -95,7 +95,7 @@ bool CSaverApp::ConfigureSaver() {
     sheet_ = new CDisplayPropSheet(QString::fromLatin1(CONFIGURE_CAPTION), *this, document_.get());
     // The loader reports to the sheet, which shows its progress beside the preview.
     SetMainWindow(sheet_);
-    QObject::connect(sheet_, &QDialog::finished, sheet_, [this] { EndConfiguration(); });
+    QObject::connect(sheet_, &QDialog::finished, sheet_, [this] { EndWindowed(); });
     QObject::connect(sheet_->View(), &CSaverView::showFilesRequested, sheet_, [this] { OnShowFilesRequested(); });
     // Given the system's settings window, the sheet sits over it; a window that is gone is no parent.
     if (parent != 0) sheet_->PlaceOver(parent);
@@ -104,7 +104,7 @@ bool CSaverApp::ConfigureSaver() {
     return sheet_->isVisible();
 }
 
-void CSaverApp::EndConfiguration() {
+void CSaverApp::EndWindowed() {
     if (ending_) return;
     ending_ = true;
     if (sheet_ != nullptr) sheet_->hide();
@@ -223,11 +223,7 @@ bool CSaverApp::ShowInWindow(const std::string& caption) {
     windowView_->PostInit();
     // Closing the window ends the program, as closing the configuration sheet does.
     QObject::connect(windowView_, &QWindow::visibleChanged, windowView_, [this](bool visible) {
-        if (!visible && !ending_) {
-            ending_ = true;
-            if (document_) document_->AdviseGracefullExit();
-            QuitWithSaverExitCode();
-        }
+        if (!visible) EndWindowed();
     });
     return true;
 }

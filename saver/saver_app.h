@@ -90,8 +90,8 @@ private:
     void SetMainWindow(QObject* window);
     /// --fps: the view shows frames/s and the processor share.
     void ShowFrameRateIfAsked(CSaverView* view);
-    /// The configuration sheet closed: the program ends.
-    void EndConfiguration();
+    /// The configuration sheet or the --view window closed: the document stops, the program ends.
+    void EndWindowed();
     void OnShowFilesRequested();
     void FollowHostWindow();
     /// The embedded view ends: document advised, message loop quits with the saver's exit code.
