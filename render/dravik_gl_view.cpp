@@ -187,6 +187,7 @@ void CDravikGLView::Paint() {
     SaveQualityForSpeed();
     if (!EnsureContext()) return;
     DrawScene();
+    governor_.FrameDrawn();
 }
 
 void CDravikGLView::DrawScene() {

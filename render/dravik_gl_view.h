@@ -117,6 +117,8 @@ public:
     void AbortGovernor() { governor_.Abort(); }
     /// True while the tessellation governor's thread works (tested without waiting).
     bool IsGovernorRunning() const { return governor_.IsRunning(); }
+    /// Frames per second the governor lets the animation draw; 0: no limit.
+    int FrameRateLimit() const { return governor_.FrameRateLimit(); }
     /// Where the governor measures the program's processor share (none: every measurement gives -1.0).
     void SetPerformance(CPerformance* performance) { governor_.SetPerformance(performance); }
     /// Limits and passes used by the next governor run.

@@ -1,6 +1,7 @@
 #include "render/governor.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 namespace zelvor {
@@ -14,6 +15,9 @@ constexpr int MAX_RENDER_QUALITY = 30;
 // A reading far off the limits must not overflow the integer amount; beyond this the step size no
 // longer matters because the quality clamps anyway.
 constexpr double MAX_AMOUNT = 1000.0;
+
+constexpr double SURFACE_COARSENING = 1.4;  // per pass beyond the surface distance
+constexpr int MAX_FRAME_PASSES = 6;
 
 int TruncatedAmount(double difference) {
     return static_cast<int>(std::trunc(std::clamp(difference, -MAX_AMOUNT, MAX_AMOUNT)));
@@ -47,6 +51,19 @@ double AdjustSurfaceStep(double surfaceStep, double surfaceDistance, int amount)
     if (!(std::min(surfaceStep, surfaceDistance) >= MIN_SURFACE_STEP)) return MIN_SURFACE_STEP;
     if (surfaceStep >= surfaceDistance) return surfaceDistance;
     return surfaceStep;
+}
+
+bool ChangePaidOff(const GovernorLoad& before, const GovernorLoad& after, bool perFrame) {
+    if (after.share <= before.share - std::max(3.0, 0.1 * before.share)) return true;
+    if (!perFrame || !(before.framesPerSecond > 0.0) || !(after.framesPerSecond > 0.0)) return false;
+    return after.share / after.framesPerSecond <= 0.9 * before.share / before.framesPerSecond;
+}
+
+int FrameRateFor(double framesPerSecond, double share, double target) {
+    if (!(framesPerSecond > 0.0) || !(share > 0.0)) return 0;
+    const double rate = std::floor(framesPerSecond * target / share);
+    if (!(rate < MAX_FRAME_RATE)) return 0;
+    return std::max(static_cast<int>(rate), MIN_FRAME_RATE);
 }
 
 int AdjustRenderQuality(int renderQuality, int amount) {
@@ -93,7 +110,7 @@ void CTessellationGovernor::Join() {
 CTessellationGovernor::Snapshot CTessellationGovernor::TakeSnapshot() const {
     std::lock_guard guard(lock_);
     return {settings_.renderQuality, settings_.surfaceStep, settings_.bondSize, settings_.atomsAsSpheres,
-            settings_.bondsAsTubes,  settings_.atomScale,   settings_.smoothLines};
+            settings_.bondsAsTubes,  settings_.atomScale,   settings_.smoothLines,    frameRateLimit_};
 }
 
 void CTessellationGovernor::Restore(const Snapshot& snapshot) {
@@ -106,6 +123,7 @@ void CTessellationGovernor::Restore(const Snapshot& snapshot) {
     settings_.atomScale = snapshot.atomScale;
     settings_.smoothLines = snapshot.smoothLines;
     settings_.sceneChanged = 1;
+    frameRateLimit_ = snapshot.frameRateLimit;
 }
 
 void CTessellationGovernor::PostAdjustment(int amount, bool lowering) {
@@ -122,6 +140,76 @@ void CTessellationGovernor::PostAdjustment(int amount, bool lowering) {
         post_(GOVERNOR_SURFACE_STEP, -amount);
     else
         post_(GOVERNOR_TESSELLATION, amount);
+}
+
+double CTessellationGovernor::Now() const {
+    if (clock_) return clock_();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+GovernorLoad CTessellationGovernor::Measure() {
+    const double start = Now();
+    const std::int64_t frames = framesDrawn;
+    GovernorLoad load;
+    load.share = GetCPUPercent();
+    const double seconds = Now() - start;
+    if (seconds > 0.0) load.framesPerSecond = static_cast<double>(framesDrawn - frames) / seconds;
+    return load;
+}
+
+double CTessellationGovernor::FrameRateTarget(const GovernorLimits& limits) {
+    return limits.minCPU + 0.75 * (limits.maxCPU - limits.minCPU);
+}
+
+bool CTessellationGovernor::CanLower(Knob knob, const GovernorLoad& load, int detailPasses, int framePasses,
+                                     const GovernorLimits& limits) const {
+    std::lock_guard guard(lock_);
+    switch (knob) {
+        case Knob::Detail: {
+            const bool surfaceCanCoarsen =
+                !volumetric_ && settings_.showSurface && settings_.surfaceStep < settings_.surfaceDistance;
+            return detailPasses <= limits.passes && (settings_.renderQuality > MIN_RENDER_QUALITY || surfaceCanCoarsen);
+        }
+        case Knob::CoarseSurface:
+            return !volumetric_ && settings_.showSurface && settings_.surfaceStep < MAX_SURFACE_STEP;
+        case Knob::FrameRate:
+            // Without frames drawn there is no rate to steer by.
+            return framePasses < MAX_FRAME_PASSES && load.framesPerSecond > 0.0 &&
+                   (frameRateLimit_ == 0 || frameRateLimit_ > MIN_FRAME_RATE);
+        case Knob::None: break;
+    }
+    return false;
+}
+
+void CTessellationGovernor::Lower(Knob knob, const GovernorLoad& load, const GovernorLimits& limits) {
+    switch (knob) {
+        case Knob::Detail: PostAdjustment(TruncatedAmount(limits.maxCPU - load.share), true); break;
+        case Knob::CoarseSurface: {
+            double step = 0.0;
+            {
+                std::lock_guard guard(lock_);
+                step = std::min(std::max(settings_.surfaceStep, MIN_SURFACE_STEP) * SURFACE_COARSENING,
+                                MAX_SURFACE_STEP);
+            }
+            post_(GOVERNOR_COARSE_SURFACE, static_cast<int>(std::lround(step * 1000.0)));
+            break;
+        }
+        case Knob::FrameRate: {
+            const int limit = frameRateLimit_;
+            int rate = FrameRateFor(load.framesPerSecond, load.share, FrameRateTarget(limits));
+            // The drawn rate can lie below the limit: each pass lowers the limit itself by at least a frame.
+            if (limit != 0 && (rate == 0 || rate >= limit)) rate = std::max(limit - 1, MIN_FRAME_RATE);
+            post_(GOVERNOR_FRAME_RATE, rate);
+            break;
+        }
+        case Knob::None: break;
+    }
+}
+
+void CTessellationGovernor::Finish(bool converged) {
+    std::lock_guard guard(lock_);
+    finished_ = true;
+    converged_ = converged;
 }
 
 void CTessellationGovernor::SetSceneTesselation() {
@@ -143,40 +231,66 @@ void CTessellationGovernor::SetSceneTesselation() {
         settings_.renderQuality = START_RENDER_QUALITY;
         limits = limits_;
     }
-    double tolerance = 0.0;
-    double previous = 100.0;
-    int pass = 0;
-    Snapshot snapshot = TakeSnapshot();
+    frameRateLimit_ = 0;
     const double minCPU = limits.minCPU;
     const double maxCPU = limits.maxCPU;
+    const double started = Now();
+    const auto stopped = [this] {
+        std::lock_guard guard(lock_);
+        return settings_.optimiseTessellation != 1 || abort_ || finished_;
+    };
 
+    // While the share is too high the knobs are tried in turn: detail, then a surface coarser than its
+    // distance, then fewer frames. A change that does not lower the share is taken back (the cost lies
+    // elsewhere: on a small molecule points and lines cost as much as spheres), and the next knob is tried.
+    // Below the minimum, frames are given back before detail.
+    Knob knob = Knob::Detail;
+    int detailPasses = 0;
+    int framePasses = 0;
+    if (stopped()) return;
+    GovernorLoad load = Measure();
     for (;;) {
-        {
-            std::lock_guard guard(lock_);
-            if (settings_.optimiseTessellation != 1) break;
+        if (stopped()) return;
+        if (load.share >= 0.0 && minCPU < load.share && load.share < maxCPU) return Finish(true);
+        if (Now() - started > SEARCH_SECONDS) return Finish(false);
+        const Snapshot before = TakeSnapshot();
+        if (load.share > maxCPU) {
+            while (knob != Knob::None && !CanLower(knob, load, detailPasses, framePasses, limits))
+                knob = static_cast<Knob>(static_cast<int>(knob) + 1);
+            if (knob == Knob::None) return Finish(false);
+            if (knob == Knob::Detail) ++detailPasses;
+            if (knob == Knob::FrameRate) ++framePasses;
+            Lower(knob, load, limits);
+            if (abort_) return;
+            const GovernorLoad after = Measure();
+            if (after.share >= 0.0 && !ChangePaidOff(load, after, knob != Knob::FrameRate)) {
+                Restore(before);
+                post_(GOVERNOR_REFRESH, 0);
+                knob = static_cast<Knob>(static_cast<int>(knob) + 1);
+                continue;  // the load is what it was before the change
+            }
+            load = after;
+            continue;
         }
-        if (abort_ || finished_) break;
-
-        const double u1 = GetCPUPercent();
-        if (u1 > maxCPU) PostAdjustment(TruncatedAmount(maxCPU - u1), true);
-        if (u1 < minCPU) PostAdjustment(TruncatedAmount(minCPU - u1), false);
-        if (abort_) break;
-
-        const double u2 = GetCPUPercent();
-        const bool converged = std::abs(u2 - previous) < tolerance && minCPU < u2 && u2 < maxCPU &&
-                               minCPU < previous && previous < maxCPU;
-        if (converged || pass > limits.passes) {
-            std::lock_guard guard(lock_);
-            finished_ = true;
-            converged_ = converged;
-            // The last step pushed usage over the top: go back to the last state inside the limits.
-            if (previous < maxCPU && u2 > maxCPU) Restore(snapshot);
+        // Below the minimum, or no reading at all.
+        if (frameRateLimit_ != 0) {
+            post_(GOVERNOR_FRAME_RATE, load.share >= 0.0 ? FrameRateFor(load.framesPerSecond, load.share,
+                                                                        FrameRateTarget(limits))
+                                                         : 0);
+        } else {
+            if (detailPasses > limits.passes) return Finish(false);
+            ++detailPasses;
+            PostAdjustment(TruncatedAmount(minCPU - load.share), false);
         }
-        tolerance += 0.5;
-        previous = u2;
-        ++pass;
-        snapshot = TakeSnapshot();
-        post_(GOVERNOR_REFRESH, 0);
+        if (abort_) return;
+        const GovernorLoad after = Measure();
+        // More detail pushed the share over the top: the state before was the better one.
+        if (load.share >= 0.0 && after.share > maxCPU) {
+            Restore(before);
+            post_(GOVERNOR_REFRESH, 0);
+            return Finish(false);
+        }
+        load = after;
     }
 }
 
@@ -194,6 +308,10 @@ int CTessellationGovernor::OnSetSceneTesselation(int kind, int amount) {
             settings_.smoothLines = q <= 0 ? 0 : 1;
         } else if (kind == GOVERNOR_SURFACE_STEP && !volumetric_) {
             settings_.surfaceStep = AdjustSurfaceStep(settings_.surfaceStep, settings_.surfaceDistance, amount);
+        } else if (kind == GOVERNOR_COARSE_SURFACE && !volumetric_) {
+            settings_.surfaceStep = std::clamp(amount / 1000.0, MIN_SURFACE_STEP, MAX_SURFACE_STEP);
+        } else if (kind == GOVERNOR_FRAME_RATE) {
+            frameRateLimit_ = amount <= 0 || amount >= MAX_FRAME_RATE ? 0 : std::max(amount, MIN_FRAME_RATE);
         }
         settings_.sceneChanged = 1;
         statusText_ = GovernorStatusText(fullScreen_, running_, kind, finished_);

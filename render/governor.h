@@ -1,6 +1,6 @@
 #pragma once
-/// CTessellationGovernor: steers sphere/tube tessellation and the surface step until the program's own
-/// processor usage lies between the limits. Free of GL and Qt: the view supplies measurements and a
+/// CTessellationGovernor: steers sphere/tube tessellation, the surface step and at last the frame rate until the
+/// program's own processor usage lies between the limits. Free of GL and Qt: the view supplies measurements and a
 /// way to post the adjustment requests to its user-interface thread.
 #include <atomic>
 #include <cstdint>
@@ -22,10 +22,20 @@ enum GovernorKind : int {
     GOVERNOR_REFRESH = 1,
     GOVERNOR_TESSELLATION = 2,
     GOVERNOR_SURFACE_STEP = 3,
+    /// The surface step beyond the surface distance: the amount is the new step in thousandths of an angstrom.
+    GOVERNOR_COARSE_SURFACE = 4,
+    /// The animation's frame rate: the amount is the new limit in frames per second, 0 for none.
+    GOVERNOR_FRAME_RATE = 5,
 };
 
 /// Smallest surface step the governor sets.
 inline constexpr double MIN_SURFACE_STEP = 0.3;
+/// Largest surface step the governor sets (the surface dialog's largest).
+inline constexpr double MAX_SURFACE_STEP = 2.0;
+/// The fewest frames per second the governor lets the animation draw.
+inline constexpr int MIN_FRAME_RATE = 4;
+/// The animation's own rate (one frame per 20 ms tick): a limit at or above it is no limit.
+inline constexpr int MAX_FRAME_RATE = 50;
 
 /// Processor-usage limits in percent and the number of adjustment passes.
 struct GovernorLimits {
@@ -61,6 +71,22 @@ double AdjustSurfaceStep(double surfaceStep, double surfaceDistance, int amount)
 /// Render quality after a tessellation adjustment by `amount`, before the 2..30 clamp.
 int AdjustRenderQuality(int renderQuality, int amount);
 
+/// One measurement: the program's processor share in percent (-1.0: none) and the pictures drawn per second.
+struct GovernorLoad {
+    double share = -1.0;
+    double framesPerSecond = 0.0;
+};
+
+/// True when a change that took the load from `before` to `after` paid for what it cost the picture: it saved
+/// a tenth of the share, and at least three points (a second's reading varies by about that much). With
+/// `perFrame`, saving a tenth of the processor time per picture also counts: a program that draws as fast as
+/// it can keeps its share and draws more pictures instead, which fewer frames per second then turn into share.
+bool ChangePaidOff(const GovernorLoad& before, const GovernorLoad& after, bool perFrame);
+
+/// The frame-rate limit that brings a share of `share` at `framesPerSecond` to `target`, taking the cost as
+/// proportional to the frames drawn: within MIN_FRAME_RATE .. MAX_FRAME_RATE, 0 (no limit) at the top.
+int FrameRateFor(double framesPerSecond, double share, double target);
+
 /// The governor: its thread measures and posts; `OnSetSceneTesselation` applies on the UI thread.
 class CTessellationGovernor {
 public:
@@ -69,6 +95,8 @@ public:
     using Reading = std::function<double()>;
     /// Posts WM_SET_SCENE_TESSELATION with kind and amount to the user-interface thread.
     using Post = std::function<void(int kind, int amount)>;
+    /// Monotonic seconds; the frame rate and the search's time limit are measured by it.
+    using Clock = std::function<double()>;
 
     /// `settings` and `lock` must outlive the governor; every access to the settings from here holds `lock`,
     /// the lock of the view whose settings they are.
@@ -86,6 +114,16 @@ public:
     std::atomic<std::int64_t> polygonEstimate{0};
     /// Iso-surface vertices drawn, summed by the view's drawing.
     std::atomic<std::int64_t> surfaceVertexCount{0};
+    /// Pictures drawn so far, counted by the view: the frame rate is measured from it.
+    std::atomic<std::int64_t> framesDrawn{0};
+    /// Replaces the steady clock (tests).
+    void SetClock(Clock clock) { clock_ = std::move(clock); }
+    /// Frames per second the animation may draw; 0: as many as its ticks.
+    int FrameRateLimit() const { return frameRateLimit_; }
+    /// Lifts the frame-rate limit (the governor was switched off).
+    void ClearFrameRateLimit() { frameRateLimit_ = 0; }
+    /// The search gives up after this many seconds.
+    static constexpr double SEARCH_SECONDS = 50.0;
 
     /// The processor share measured now; -1.0 without a reading.
     double GetCPUPercent();
@@ -121,6 +159,8 @@ public:
     std::string StatusText() const;
 
 private:
+    /// The knobs tried in turn while the share is above the maximum.
+    enum class Knob { Detail, CoarseSurface, FrameRate, None };
     struct Snapshot {
         std::int32_t renderQuality = 0;
         double surfaceStep = 0.0;
@@ -129,11 +169,25 @@ private:
         std::int32_t bondsAsTubes = 0;
         double atomScale = 0.0;
         std::int32_t smoothLines = 0;
+        int frameRateLimit = 0;
     };
     Snapshot TakeSnapshot() const;
+    /// Puts the settings back and has the view redraw them.
     void Restore(const Snapshot& snapshot);
     /// Posts a request to lower (amount < 0) or raise (amount > 0) the detail.
     void PostAdjustment(int amount, bool lowering);
+    /// One reading of the share, with the pictures drawn meanwhile.
+    GovernorLoad Measure();
+    double Now() const;
+    /// Whether `knob` may still lower the share; `detailPasses` counts the detail passes made.
+    bool CanLower(Knob knob, const GovernorLoad& load, int detailPasses, int framePasses,
+                  const GovernorLimits& limits) const;
+    /// Posts the next lowering step of `knob` for a load above `limits`.
+    void Lower(Knob knob, const GovernorLoad& load, const GovernorLimits& limits);
+    /// The share the frame rate is steered towards: inside the limits, nearer the top.
+    static double FrameRateTarget(const GovernorLimits& limits);
+    /// Ends the search; `converged`: the last reading lay inside the limits.
+    void Finish(bool converged);
 
     C3DViewSettings& settings_;
     std::recursive_mutex& lock_;
@@ -146,6 +200,8 @@ private:
     std::atomic<bool> converged_{false};
     std::atomic<bool> running_{false};
     std::atomic<bool> fullScreen_{false};
+    std::atomic<int> frameRateLimit_{0};
+    Clock clock_;
     std::string statusText_;
     std::thread thread_;
 };

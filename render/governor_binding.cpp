@@ -17,7 +17,13 @@ CGovernorBinding::CGovernorBinding(C3DViewSettings& settings, std::shared_ptr<Na
         settings_, lock_, [this] { return Measure(); },
         [this](int kind, int amount) {
             // The adjustments touch display lists and the picture: only the window's own thread makes them.
-            if (MessageTarget* target = messageTarget_) target->Post(AppMessage{MSG_TESSELLATION, kind, amount});
+            if (MessageTarget* target = messageTarget_) {
+                {
+                    std::lock_guard guard(drawnLock_);
+                    ++posted_;
+                }
+                target->Post(AppMessage{MSG_TESSELLATION, kind, amount});
+            }
         });
 }
 
@@ -37,6 +43,8 @@ void CGovernorBinding::Restart(const std::string& label) {
     cpuPerformanceEvent_ = NamedEvent::Create("CPUperformanceevent_" + label, NamedEvent::ResetMode::Manual, false);
     governor_->ClearAbort();
     governor_->ClearFinished();
+    // The limit was found for the previous contents.
+    governor_->ClearFrameRateLimit();
     abort_->Reset();
 }
 
@@ -50,8 +58,26 @@ void CGovernorBinding::EndCompiles() {
 
 bool CGovernorBinding::IsMeasuring() const { return cpuPerformanceEvent_ && cpuPerformanceEvent_->IsSet(); }
 
+void CGovernorBinding::WaitUntilDrawn() {
+    std::unique_lock guard(drawnLock_);
+    const std::uint64_t wanted = posted_;
+    drawnChanged_.wait_for(guard, std::chrono::seconds(2),
+                           [&] { return drawn_ >= wanted || governor_->MustOptiPolygonThreadAbort(); });
+}
+
+void CGovernorBinding::FrameDrawn() {
+    ++governor_->framesDrawn;
+    {
+        std::lock_guard guard(drawnLock_);
+        drawn_ = applied_;
+    }
+    drawnChanged_.notify_all();
+}
+
 double CGovernorBinding::Measure() {
     if (performance_ == nullptr) return -1.0;
+    // A measurement taken before the change is drawn (and its surface started) would judge the old picture.
+    WaitUntilDrawn();
     std::vector<CPerformance::WaitHandle> waits;
     if (const std::shared_ptr<NamedEvent> lists = displayListEvent_) waits.push_back([lists] { lists->Wait(); });
     waits.push_back([idle = surfaceIdle_] { idle->Wait(); });
@@ -93,20 +119,28 @@ void CGovernorBinding::StartIfDue(bool animating, bool frameLoadable, const Fram
 int CGovernorBinding::OnSetSceneTesselation(int kind, int amount, bool fullScreen) {
     governor_->SetFullScreen(fullScreen);
     governor_->OnSetSceneTesselation(kind, amount);
+    ++applied_;
     status_ = governor_->StatusText();
     return 1;
 }
 
 void CGovernorBinding::OnOptimiseSwitched(bool on) {
-    if (on)
+    if (on) {
         governor_->ClearFinished();
-    else if (displayListEvent_)
-        displayListEvent_->Set();
+        return;
+    }
+    // Switched off, the governor no longer holds the animation back.
+    governor_->ClearFrameRateLimit();
+    if (displayListEvent_) displayListEvent_->Set();
 }
 
 void CGovernorBinding::Abort() {
     governor_->Abort();
     abort_->Set();
+    {
+        std::lock_guard guard(drawnLock_);
+    }
+    drawnChanged_.notify_all();
 }
 
 void CGovernorBinding::Stop() {

@@ -1,6 +1,8 @@
 #pragma once
 /// CGovernorBinding: one view's tessellation governor with the lock over the view's detail settings, the
 /// events it measures by, its start conditions and the handling of its requests (message 0x8035).
+#include <condition_variable>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -65,6 +67,11 @@ public:
     void SetMessageTarget(MessageTarget* target) { messageTarget_ = target; }
     /// Iso-surface vertices drawn by the last paint (the governor weighs surface against spheres by them).
     void SetSurfaceVerticesDrawn(std::int64_t vertices) { governor_->surfaceVertexCount = vertices; }
+    /// A picture was drawn: counts it for the frame rate and lets a measurement that waits for the governor's
+    /// last change to reach the screen go on.
+    void FrameDrawn();
+    /// Frames per second the animation may draw; 0: no limit.
+    int FrameRateLimit() const { return governor_->FrameRateLimit(); }
     /// The governor itself.
     CTessellationGovernor& Governor() { return *governor_; }
     /// The overlay's status text after the last request.
@@ -73,6 +80,8 @@ public:
 private:
     /// Measures with the events above; the sleeps end early when the governor is stopped.
     double Measure();
+    /// Waits (at most two seconds, less when stopped) until the requests posted so far were applied and drawn.
+    void WaitUntilDrawn();
 
     C3DViewSettings& settings_;
     mutable std::recursive_mutex lock_;
@@ -87,6 +96,13 @@ private:
     MessageTarget* messageTarget_ = nullptr;
     bool surfaceStateReady_ = false;
     std::string status_;
+    /// Requests posted by the governor thread, applied by the user-interface thread, and applied when the
+    /// last picture was drawn: a measurement of a change starts once the change is on the screen.
+    std::mutex drawnLock_;
+    std::condition_variable drawnChanged_;
+    std::uint64_t posted_ = 0;   // guarded by drawnLock_
+    std::uint64_t applied_ = 0;  // user-interface thread
+    std::uint64_t drawn_ = 0;    // guarded by drawnLock_
     /// Last: its thread uses everything above, so it is stopped and joined first.
     std::unique_ptr<CTessellationGovernor> governor_;
 };

@@ -1,5 +1,6 @@
 #include "saver/animate_dlg.h"
 
+#include <chrono>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -12,6 +13,7 @@
 #include <QTimerEvent>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 
 #include "model/dravik_doc.h"
@@ -29,6 +31,7 @@ public:
         : CDocAnimationTarget(doc), dialog_(dialog), view_(view) {}
 
     bool GovernorRunning() const override { return view_ && view_->IsGovernorRunning(); }
+    int FrameRateLimit() const override { return view_ ? view_->FrameRateLimit() : 0; }
     void FrameShown(const std::string& text) override { dialog_.ShowFrameNumber(std::atoi(text.c_str())); }
     void ViewOscillated() override { dialog_.RefreshCameraPage(); }
     void ViewTurned() override {
@@ -178,7 +181,10 @@ void CAnimateDlg::SetView(CDravikGLView* view, CDravikDoc* doc) {
     doc_ = doc;
     if (view_ && doc_) {
         target_ = std::make_unique<Target>(*this, *doc_, view_);
-        engine_ = std::make_unique<CAnimationEngine>(*view_->Get3DViewSettings(), *target_);
+        // The animation keeps its pace in time however many ticks the frame-rate limit lets it draw.
+        engine_ = std::make_unique<CAnimationEngine>(*view_->Get3DViewSettings(), *target_, [] {
+            return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+        });
         engine_->TogglePlay(playing_ ? 1 : 0);
     }
     UpdateUI();

@@ -1,5 +1,7 @@
 #include "saver/animation_engine.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 
@@ -22,6 +24,21 @@ constexpr const char* kAnimationNames[ANIMATION_COUNT] = {"Twister", "Unveiler",
 /// Coordinate i (0: x, 1: y, 2: z) of a vector.
 double& Axis(Vector& v, int i) { return i == 0 ? v.x : i == 1 ? v.y : v.z; }
 
+/// After a stall (a long load, a suspended machine) the animation resumes instead of leaping ahead.
+constexpr double MAX_STEP_TICKS = 50.0;
+/// Timer ticks come a little early or late; a step this close to its time is taken.
+constexpr double PACE_SLACK_SECONDS = 0.002;
+
+/// Every value an oscillation step writes, to tell whether the picture changed.
+std::array<double, 35> OscillatedValues(const C3DViewSettings& s) {
+    std::array<double, 35> values{s.eye.x, s.eye.y, s.eye.z, s.aim.x,      s.aim.y,    s.aim.z,
+                                  s.phi,   s.psi,   s.theta, s.opaqueness, s.atomScale};
+    std::size_t i = 11;
+    for (const double* plane : s.clipPlane)
+        for (int c = 0; c < 4; ++c) values[i++] = plane[c];
+    return values;
+}
+
 }  // namespace
 
 const char* PredefinedAnimationName(int animation) {
@@ -41,20 +58,40 @@ void CDocAnimationTarget::UpdateAllViews(int hint) { doc_.UpdateAllViews(hint); 
 
 // --- CAnimationEngine ---------------------------------------------------------------------------
 
-void CAnimationEngine::OnTick() {
-    if (playing_ && target_.LoadResult() > 0) PlayFrames();
-}
+double CAnimationEngine::Now() const { return clock_ ? clock_() : static_cast<double>(ticks_) * TICK_SECONDS; }
 
-void CAnimationEngine::PlayFrames() {
-    TurnView();
-    if (target_.LoadResult() == 0 || target_.GovernorRunning()) return;
-    // Frame pacing: at speed v a frame advances every tick at 20, every second at 10, never at 0.
-    const double v = settings_.frameSpeed;
-    if (20.0 - v > frameSpeedAccumulator_) {
-        frameSpeedAccumulator_ += v;
+void CAnimationEngine::OnTick() {
+    ++ticks_;
+    if (!playing_ || target_.LoadResult() <= 0) {
+        stepping_ = false;
         return;
     }
-    frameSpeedAccumulator_ = 0.0;
+    const double now = Now();
+    const int limit = target_.FrameRateLimit();
+    if (stepping_ && limit > 0 && now + PACE_SLACK_SECONDS < due_) return;
+    const double ticks = stepping_ ? std::clamp((now - lastStep_) / TICK_SECONDS, 0.0, MAX_STEP_TICKS) : 1.0;
+    // The next step is due one interval after this one was due, so that the rate holds on average although
+    // the ticks fall between.
+    due_ = limit > 0 ? std::max((stepping_ ? due_ : now) + 1.0 / limit, now) : now;
+    lastStep_ = now;
+    stepping_ = true;
+    PlayFrames(ticks);
+}
+
+void CAnimationEngine::PlayFrames(double ticks) {
+    TurnView(ticks);
+    if (target_.LoadResult() == 0 || target_.GovernorRunning()) return;
+    // Frame pacing: at speed v a frame advances every tick at 20, every second tick at 10, never at 0.
+    const double v = std::min(settings_.frameSpeed, 20.0);
+    frameSpeedAccumulator_ += v * ticks;
+    // The slack absorbs rounding in the measured ticks (three ticks of 20 ms are 0.06 s, give or take).
+    constexpr double SLACK = 1e-6;
+    if (!(frameSpeedAccumulator_ + SLACK >= 20.0)) {
+        if (!(frameSpeedAccumulator_ >= 0.0)) frameSpeedAccumulator_ = 0.0;  // a NaN or negative speed
+        return;
+    }
+    const double frames = std::floor((frameSpeedAccumulator_ + SLACK) / 20.0);
+    frameSpeedAccumulator_ -= frames * 20.0;
     const int percent = target_.PercentageLoaded();
     if (percent >= 1 && percent <= 99 && target_.FrameNr() == 0) {
         // Still loading: leave the first frame as soon as the second one may exist.
@@ -62,7 +99,8 @@ void CAnimationEngine::PlayFrames() {
         target_.UpdateAllViews(HINT_FRAME_CHANGED);
         return;
     }
-    AdvanceFrameNr(1);
+    // Frames skipped between slow steps are skipped in the film too, so that it plays at its speed in time.
+    AdvanceFrameNr(static_cast<int>(std::min(frames, 1e6)));
 }
 
 void CAnimationEngine::AdvanceFrameNr(int step) {
@@ -78,12 +116,13 @@ void CAnimationEngine::AdvanceFrameNr(int step) {
     updatingFrame_ = false;
 }
 
-void CAnimationEngine::TurnView() {
-    phaseClock_ += PHASE_STEP;
+void CAnimationEngine::TurnView(double ticks) {
+    phaseClock_ += PHASE_STEP * ticks;
     if (!(phaseClock_ >= 0.0 && phaseClock_ < PHASE_WRAP)) phaseClock_ = 0.0;
     const double t = phaseClock_;
     C3DViewSettings& s = settings_;
-    s.animationCountdown -= 1.0;
+    const std::array<double, 35> before = OscillatedValues(s);
+    s.animationCountdown -= ticks;
     if (!(s.animationCountdown >= -1000.0)) s.animationCountdown = 0.0;
     const double w = target_.MaxCellWidth();
 
@@ -112,6 +151,8 @@ void CAnimationEngine::TurnView() {
     }
 
     target_.ViewOscillated();
+    // Nothing moved: the picture on the screen is still right.
+    if (OscillatedValues(s) == before) return;
     if (target_.LoadResult() == 1 || target_.FirstFrameRead()) target_.ViewTurned();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 /// CAnimationEngine: the oscillations of the view settings and the frame playback of the 20 ms tick.
+#include <functional>
 #include <string>
 
 #include "render/view_settings.h"
@@ -25,6 +26,8 @@ public:
     virtual void UpdateAllViews(int hint) = 0;
     /// True while the view's tessellation governor works: frames must not advance meanwhile.
     virtual bool GovernorRunning() const { return false; }
+    /// Pictures per second the animation may draw (the governor's limit); 0: one at every tick.
+    virtual int FrameRateLimit() const { return 0; }
     /// The frame the engine has just shown, as the frame edit should display it ("%d").
     virtual void FrameShown(const std::string& /*text*/) {}
     /// Every oscillation step, whatever was loaded: the camera values may have changed.
@@ -69,20 +72,29 @@ enum PredefinedAnimation : int {
 const char* PredefinedAnimationName(int animation);
 
 /// The animation dialog's logic without any window: the owner calls OnTick every 20 ms.
+///
+/// The animation keeps its speed in time: each step advances the phase clock and the frames by the ticks'
+/// worth of time that passed since the previous step. Under a frame-rate limit most ticks draw nothing.
 class CAnimationEngine {
 public:
     /// Phase clock increment per tick and the value at which it restarts at 0.
     static constexpr double PHASE_STEP = 0.001;
     static constexpr double PHASE_WRAP = 1000.0;
+    /// The time one tick stands for.
+    static constexpr double TICK_SECONDS = 0.020;
+    /// Monotonic seconds. Without a clock every tick counts as TICK_SECONDS.
+    using Clock = std::function<double()>;
 
-    CAnimationEngine(C3DViewSettings& settings, CAnimationTarget& target) : settings_(settings), target_(target) {}
+    CAnimationEngine(C3DViewSettings& settings, CAnimationTarget& target, Clock clock = {})
+        : settings_(settings), target_(target), clock_(std::move(clock)) {}
 
-    /// One timer tick: plays when playing and the document has loaded something.
+    /// One timer tick: plays when playing, the document has loaded something and the frame rate allows.
     void OnTick();
-    /// One playing tick: oscillate, then advance the frame as the frame speed allows.
-    void PlayFrames();
-    /// One oscillation step of every enabled parameter.
-    void TurnView();
+    /// One playing step worth `ticks` ticks: oscillate, then advance the frame as the frame speed allows.
+    void PlayFrames(double ticks = 1.0);
+    /// One oscillation step of every enabled parameter, worth `ticks` ticks; the view redraws only when an
+    /// oscillated value changed.
+    void TurnView(double ticks = 1.0);
     /// Shows frame current + step (wrapped) of a loaded multi-frame document.
     void AdvanceFrameNr(int step);
     /// Negative toggles playing, otherwise plays exactly when mode != 0. Returns the new state.
@@ -99,8 +111,15 @@ public:
     void SetPhaseClock(double t) { phaseClock_ = t; }
 
 private:
+    double Now() const;
+
     C3DViewSettings& settings_;
     CAnimationTarget& target_;
+    Clock clock_;
+    long long ticks_ = 0;    // ticks seen, the time without a clock
+    bool stepping_ = false;  // the previous tick made a step: lastStep_ and due_ hold
+    double lastStep_ = 0.0;  // when the previous step was made
+    double due_ = 0.0;       // when the frame-rate limit allows the next step
     double phaseClock_ = 0.0;
     double frameSpeedAccumulator_ = 0.0;
     bool playing_ = true;

@@ -122,8 +122,10 @@ void CSaverView::OnGovernorRequest(int kind, int amount) {
         const char* outcome = !Governor().IsFinished()   ? "stopped"
                               : Governor().HasConverged() ? "within the limits"
                                                           : "out of passes";
-        std::fprintf(stderr, "Tessellation governor ended: render quality %d, surface step %g, %s\n",
-                     GetRenderQuality(), s.surfaceStep, outcome);
+        const int frameRate = FrameRateLimit();
+        const std::string frames = frameRate > 0 ? "at most " + std::to_string(frameRate) + " frames/s" : "not limited";
+        std::fprintf(stderr, "Tessellation governor ended: render quality %d, surface step %g, frame rate %s, %s\n",
+                     GetRenderQuality(), s.surfaceStep, frames.c_str(), outcome);
         std::fflush(stderr);
     }
     update();

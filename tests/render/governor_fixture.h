@@ -2,6 +2,7 @@
 // A governor whose readings come from a script and whose posted requests are applied at once, as the
 // user-interface thread would.
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -15,6 +16,7 @@ struct ScriptedGovernor {
     C3DViewSettings settings{C3DViewSettings::Transient{}};
     std::recursive_mutex settingsLock;
     std::deque<double> script;  // one entry per GetCPUPercent; the last one repeats
+    std::function<double()> reading;  // when set, replaces the script
     std::vector<std::pair<int, int>> posts;
     std::vector<int> qualityAfterPost;
     int readings = 0;
@@ -29,6 +31,7 @@ struct ScriptedGovernor {
             settings, settingsLock,
             [this] {
                 ++readings;
+                if (reading) return reading();
                 const double value = script.front();
                 if (script.size() > 1) script.pop_front();
                 return value;

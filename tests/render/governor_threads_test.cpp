@@ -34,9 +34,9 @@ TEST(GovernorThread, RunsToTheEndAndIsJoined) {
     EXPECT_FALSE(governor.IsRunning());
     EXPECT_TRUE(governor.IsFinished());
     for (auto [kind, amount] : queue.posts) governor.OnSetSceneTesselation(kind, amount);
-    ASSERT_EQ(queue.posts.size(), 7u);
+    ASSERT_EQ(queue.posts.size(), 3u);
     EXPECT_EQ(queue.posts.back().first, GOVERNOR_ENDED);
-    EXPECT_EQ(settings.renderQuality, 14);
+    EXPECT_EQ(settings.renderQuality, 12);
 }
 
 TEST(GovernorThread, AbortStopsAWaitingThread) {

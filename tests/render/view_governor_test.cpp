@@ -72,9 +72,9 @@ TEST_F(ViewGovernor, StartsOnlyAfterTheFileIsLoadedAndWhileAnimating) {
     host_.animating = true;
     view_->SaveQualityForSpeed();
     // Without a measurement every pass raises the detail until the passes run out.
-    EXPECT_EQ(RunRequests(), (std::vector<int>{2, 1, 2, 1, 2, 1, -1}));
+    EXPECT_EQ(RunRequests(), (std::vector<int>{2, 2, -1}));
     EXPECT_TRUE(view_->Governor().IsFinished());
-    EXPECT_EQ(view_->GetRenderQuality(), 14);
+    EXPECT_EQ(view_->GetRenderQuality(), 12);
     EXPECT_EQ(view_->Governor().polygonEstimate.load(), 15 * 15 * 2) << "the quality before the start";
     // A finished governor waits for new contents.
     view_->SaveQualityForSpeed();

@@ -31,6 +31,8 @@ public:
     double MaxCellWidth() const override { return width; }
     void UpdateAllViews(int hint) override { hints.push_back(hint); }
     bool GovernorRunning() const override { return governor; }
+    int limit = 0;
+    int FrameRateLimit() const override { return limit; }
     void FrameShown(const std::string& text) override { shown.push_back(text); }
     void ViewTurned() override { ++turned; }
     void PrepareScene() override { ++scenes; }
@@ -138,6 +140,73 @@ TEST(AnimationEngine, FramePacingFollowsTheFrameSpeed) {
     EXPECT_EQ(FramesAtSpeed(20, 5), (std::vector<int>{1, 2, 0, 1, 2}));  // wraps from the last frame to 0
     EXPECT_EQ(FramesAtSpeed(10, 6), (std::vector<int>{0, 1, 1, 2, 2, 0}));
     EXPECT_EQ(FramesAtSpeed(5, 8), (std::vector<int>{0, 0, 0, 1, 1, 1, 1, 2}));
+}
+
+/// One second of 20 ms ticks (or of the given tick lengths, repeated) over a 100-frame film at speed 20 with the
+/// camera swinging: what was drawn and where the animation got to.
+struct PacedSecond {
+    int steps = 0;
+    int frame = 0;
+    double phase = 0.0;
+    double phi = 0.0;
+};
+PacedSecond RunOneSecond(int limit, std::vector<double> tickLengths = {0.020}) {
+    C3DViewSettings s = Defaults();
+    SwitchEverythingOff(s);
+    s.animatePhi = 1;
+    s.frameSpeed = 20;
+    FakeTarget target;
+    target.frames = 100;
+    target.limit = limit;
+    double now = 100.0;
+    CAnimationEngine engine(s, target, [&now] { return now; });
+    for (std::size_t i = 0; now < 101.0 - 1e-9; ++i) {
+        now += tickLengths[i % tickLengths.size()];
+        engine.OnTick();
+    }
+    return {target.turned, target.frame, engine.PhaseClock(), s.phi};
+}
+
+TEST(AnimationEngine, UnderAFrameRateLimitFewerPicturesShowTheSameAnimation) {
+    const PacedSecond free = RunOneSecond(0);
+    EXPECT_EQ(free.steps, 50);
+    EXPECT_EQ(free.frame, 50);
+    EXPECT_NEAR(free.phase, 50 * CAnimationEngine::PHASE_STEP, 1e-9);
+
+    // Five pictures a second: the phase and the film are where they would be at fifty.
+    const PacedSecond paced = RunOneSecond(5);
+    EXPECT_EQ(paced.steps, 5);
+    EXPECT_EQ(paced.frame, free.frame - 9) << "the last step was due at 0.8 s";
+    EXPECT_NEAR(paced.phase, 41 * CAnimationEngine::PHASE_STEP, 1e-9);
+
+    // Ticks that come early and late keep the rate on average: 30 a second is not rounded to 25.
+    const PacedSecond jittered = RunOneSecond(30, {0.019, 0.021, 0.020, 0.022, 0.018});
+    EXPECT_GE(jittered.steps, 29);
+    EXPECT_LE(jittered.steps, 31);
+    EXPECT_NEAR(jittered.phase, free.phase, 2 * CAnimationEngine::PHASE_STEP);
+
+    // Time lost to a stall is not caught up in one leap.
+    C3DViewSettings s = Defaults();
+    FakeTarget target;
+    double now = 0.0;
+    CAnimationEngine engine(s, target, [&now] { return now; });
+    engine.OnTick();
+    now += 30.0;
+    engine.OnTick();
+    EXPECT_NEAR(engine.PhaseClock(), 51 * CAnimationEngine::PHASE_STEP, 1e-9);
+}
+
+TEST(AnimationEngine, NothingIsRedrawnWhileNothingMoves) {
+    C3DViewSettings s = Defaults();
+    SwitchEverythingOff(s);
+    FakeTarget target;
+    CAnimationEngine engine(s, target);
+    s.clipPlane[1][0] = 1.0;
+    for (int i = 0; i < 10; ++i) engine.OnTick();
+    EXPECT_EQ(target.turned, 1) << "only the first tick moved something: it switched a clip plane off";
+    s.animatePsi = 1;
+    engine.OnTick();
+    EXPECT_EQ(target.turned, 2);
 }
 
 TEST(AnimationEngine, AdvancingShowsTheFrameAndTellsTheViews) {
