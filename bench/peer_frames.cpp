@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -153,8 +152,7 @@ Figures MeasureZelvor(const Case& c, const Options& options, const std::string& 
     const std::string configHome = folder + "/zelvor-" + c.name;
     const std::string counterPath = configHome + "/swaps";
     const std::string stderrPath = configHome + "/stderr.txt";
-    std::error_code ignored;
-    std::filesystem::create_directories(configHome, ignored);
+    MakePrivateFolder(configHome);
     if (!WriteSaverSettings(configHome, SaverSetup{c.file, c.zelvorWithoutSurface}))
         return Failed("its settings store could not be written");
     if (!ResetCounter(counterPath)) return Failed("the swap counter's file could not be made");

@@ -229,6 +229,13 @@ std::optional<std::pair<int, int>> WriteSaverSettings(const std::string& configH
     return std::pair<int, int>{values[0], values[1]};
 }
 
+bool MakePrivateFolder(const std::string& path) {
+    std::error_code error;
+    fs::create_directories(path, error);
+    if (!error) fs::permissions(path, fs::perms::owner_all, fs::perm_options::replace, error);
+    return !error;
+}
+
 std::string BesideThisProgram(const std::string& name) {
     std::error_code error;
     const fs::path self = fs::read_symlink("/proc/self/exe", error);

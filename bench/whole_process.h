@@ -84,6 +84,9 @@ struct SaverSetup {
 /// in percent of one processor (min, max), or nothing when the store could not be written.
 std::optional<std::pair<int, int>> WriteSaverSettings(const std::string& configHome, const SaverSetup& setup);
 
+/// Makes path (and its parents) a folder only its owner may enter, as a runtime folder must be; false on failure.
+bool MakePrivateFolder(const std::string& path);
+
 /// The program beside this benchmark's executable (zelvor, the shim); empty when it is not there.
 std::string BesideThisProgram(const std::string& name);
 
