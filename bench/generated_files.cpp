@@ -75,6 +75,48 @@ void WriteCube(const std::string& path) {
     std::fclose(out);
 }
 
+namespace {
+
+constexpr double LATTICE_SPACING = 1.4;
+
+const char* LatticeElement(int index) { return index % 7 == 3 ? "O" : index % 3 == 1 ? "H" : "C"; }
+
+/// Calls write(index, element, x, y, z) for every lattice atom in file order.
+template <class Write>
+void ForEachLatticeAtom(int nx, int ny, int nz, Write&& write) {
+    int index = 0;
+    for (int i = 0; i < nx; ++i)
+        for (int j = 0; j < ny; ++j)
+            for (int k = 0; k < nz; ++k, ++index)
+                write(index, LatticeElement(index), i * LATTICE_SPACING, j * LATTICE_SPACING, k * LATTICE_SPACING);
+}
+
+}  // namespace
+
+bool WriteLatticeXyz(const std::string& path, int nx, int ny, int nz) {
+    std::FILE* out = std::fopen(path.c_str(), "w");
+    if (out == nullptr) return false;
+    std::fprintf(out, "%d\nlattice of carbon, oxygen and hydrogen, 1.4 angstrom spacing\n", nx * ny * nz);
+    ForEachLatticeAtom(nx, ny, nz, [&](int, const char* element, double x, double y, double z) {
+        std::fprintf(out, "%s %.4f %.4f %.4f\n", element, x, y, z);
+    });
+    const bool failed = std::ferror(out) != 0;
+    return std::fclose(out) == 0 && !failed;
+}
+
+bool WriteLatticePdb(const std::string& path, int nx, int ny, int nz) {
+    std::FILE* out = std::fopen(path.c_str(), "w");
+    if (out == nullptr) return false;
+    std::fprintf(out, "TITLE     LATTICE OF CARBON, OXYGEN AND HYDROGEN\n");
+    ForEachLatticeAtom(nx, ny, nz, [&](int index, const char* element, double x, double y, double z) {
+        std::fprintf(out, "ATOM  %5d  %-3s LAT A%4d    %8.3f%8.3f%8.3f  1.00  0.00          %2s\n",
+                     (index + 1) % 100000, element, (index / 10) % 10000 + 1, x, y, z, element);
+    });
+    std::fprintf(out, "END\n");
+    const bool failed = std::ferror(out) != 0;
+    return std::fclose(out) == 0 && !failed;
+}
+
 long FileSize(const std::string& path) {
     std::FILE* in = std::fopen(path.c_str(), "rb");
     std::fseek(in, 0, SEEK_END);

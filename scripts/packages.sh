@@ -11,11 +11,15 @@ ZELVOR_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev  # the update check's tests run their own HTTPS server with a certificate made at start
   xvfb xauth x11-utils xdotool xdg-utils
+  libxtst-dev  # the exit-latency benchmark moves the pointer through XTest
 )
+# What only scripts/bench needs: the peer whose frames per processor-second it measures.
+ZELVOR_BENCH_PACKAGES=(xscreensaver-gl)
 
+# zelvor_install_packages [more packages...]
 zelvor_install_packages() {
   local missing=()
-  for p in "${ZELVOR_PACKAGES[@]}"; do
+  for p in "${ZELVOR_PACKAGES[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
