@@ -158,7 +158,7 @@ GovernorLoad CTessellationGovernor::Measure() {
 }
 
 double CTessellationGovernor::FrameRateTarget(const GovernorLimits& limits) {
-    return limits.minCPU + 0.75 * (limits.maxCPU - limits.minCPU);
+    return limits.minCPU + 0.6 * (limits.maxCPU - limits.minCPU);
 }
 
 bool CTessellationGovernor::CanLower(Knob knob, const GovernorLoad& load, int detailPasses, int framePasses,

@@ -184,7 +184,7 @@ private:
                   const GovernorLimits& limits) const;
     /// Posts the next lowering step of `knob` for a load above `limits`.
     void Lower(Knob knob, const GovernorLoad& load, const GovernorLimits& limits);
-    /// The share the frame rate is steered towards: inside the limits, nearer the top.
+    /// The share the frame rate is steered towards: inside the limits, with room below the top for the readings to vary.
     static double FrameRateTarget(const GovernorLimits& limits);
     /// Ends the search; `converged`: the last reading lay inside the limits.
     void Finish(bool converged);
