@@ -5,8 +5,10 @@
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <thread>
 
 #include "app/gui_stream.h"
 #include "app/program_random.h"
@@ -17,6 +19,7 @@
 #include "platform/qt_message_target.h"
 #include "saver/config_sheet.h"
 #include "saver/config_view_dlg.h"
+#include "saver/input_watch.h"
 #include "saver/saver_view.h"
 #include "saver/scrivel_probe.h"
 #include "saver/saver_wnd.h"
@@ -143,7 +146,29 @@ bool CSaverApp::RunSaver() {
     ShowFrameRateIfAsked(view);
     frame_->ShowFullScreen();
     view->PostInit();
+    WatchInputOffTheMainThread();
+    if (inputWatch_) view->SetPointerObserver([watch = inputWatch_.get()](QPoint p) { watch->PointerSeenAt(p.x(), p.y()); });
     return true;
+}
+
+void CSaverApp::WatchInputOffTheMainThread() {
+    // One paint of a large system can keep the main thread for seconds; the user's move must end the saver
+    // at once all the same. The watch asks the main thread for the ordinary end, and if that has not come
+    // within 50 ms (a paint, a join of a busy worker) it ends the process itself: a full-screen saver holds
+    // nothing that would be lost.
+    inputWatch_ = std::make_unique<CInputWatch>(std::string(), CSaverView::FAR_MOVE_PIXELS, [](CInputWatch::Input) {
+        QMetaObject::invokeMethod(
+            qApp, [] { if (CSaverApp* app = SaverApp()) app->EndOnInput(); }, Qt::QueuedConnection);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::_Exit(CSaverWnd::EXIT_CODE & 0xff);
+    });
+}
+
+void CSaverApp::EndOnInput() {
+    if (document_) document_->AdviseGracefullExit();
+    if (frame_ == nullptr) return;
+    frame_->hide();
+    frame_->PostClose();
 }
 
 bool CSaverApp::EmbedInto(std::uintptr_t window, bool endsOnInput) {

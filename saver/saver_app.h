@@ -19,6 +19,8 @@ class QWindow;
 
 namespace zelvor {
 
+class CInputWatch;
+
 class CDisplayPropSheet;
 class CDravikDoc;
 class CSaverView;
@@ -50,6 +52,8 @@ public:
     bool PropertiesSaver();
     /// Full-screen mode.
     bool RunSaver();
+    /// Full-screen mode: the input that ends the saver is also watched on a thread of its own.
+    void WatchInputOffTheMainThread();
     /// The view of the current mode (null when there is none).
     CSaverView* GetView() const;
     /// "Is ScreenSaver NumberCrunching" in "Config" is "Yes".
@@ -96,6 +100,8 @@ private:
     void FollowHostWindow();
     /// The embedded view ends: document advised, message loop quits with the saver's exit code.
     void EndEmbedded();
+    /// The input watch saw the input that ends the full-screen saver: the same end as the view's own.
+    void EndOnInput();
     void DestroyWindows();
 
     std::vector<std::string> args_;
@@ -114,6 +120,8 @@ private:
     std::unique_ptr<QtMessageTarget> mainTarget_;
     bool ending_ = false;
     bool showFrameRate_ = false;
+    /// Last: its thread ends the program through the members above, so it is joined first.
+    std::unique_ptr<CInputWatch> inputWatch_;
 };
 
 /// The running screensaver application (null when none).

@@ -38,6 +38,9 @@ CSaverView::CSaverView(CDravikDoc* doc, int noOwnAnimation, QWindow* parent)
       CDravikGLView(doc),
       doc_(doc),
       noOwnAnimation_(noOwnAnimation),
+      // Moves are measured from where the pointer was when the saver started, once: taken again at a load,
+      // the reference would swallow a move made meanwhile.
+      lastMouse_(QCursor::pos()),
       messageTarget_(std::make_unique<QtMessageTarget>(this)) {
     setFormat(ViewFormat());
     SetHost(this);
@@ -81,7 +84,6 @@ void CSaverView::OnInitialUpdate() {
         makeCurrent();
         CDravikGLView::OnInitialUpdate();
     }
-    lastMouse_ = QCursor::pos();
     // A top-level view keeps the caption its owner gave it.
     if (parent() != nullptr) setTitle(QStringLiteral("CSaverView window"));
 }
@@ -248,6 +250,7 @@ void CSaverView::EndSaver(bool adviseDocument) {
 
 void CSaverView::mouseMoveEvent(QMouseEvent* event) {
     const QPoint now = event->globalPosition().toPoint();
+    if (pointerObserver_) pointerObserver_(now);
     const QPoint step = now - lastMouse_;
     lastMouse_ = now;
     if (endsOnInput_ && step.x() * step.x() + step.y() * step.y() >= FAR_MOVE_PIXELS * FAR_MOVE_PIXELS) {

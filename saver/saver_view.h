@@ -58,6 +58,8 @@ public:
     /// Asked before every paint whether the window drawn into still has its host (another program's window);
     /// false skips the paint. None: always painted.
     void SetHostCheck(std::function<bool()> hostAlive) { hostAlive_ = std::move(hostAlive); }
+    /// Told where each pointer move took the pointer (root coordinates), before the view judges the move.
+    void SetPointerObserver(std::function<void(QPoint)> observer) { pointerObserver_ = std::move(observer); }
     /// The view handles the shared-message notification itself (it is the main window).
     void SetShowsSharedMessages(bool on) { showsSharedMessages_ = on; }
 
@@ -135,6 +137,7 @@ private:
     std::unique_ptr<CAnimateDlg> animateDlg_;
     CViewSheet* sheet_ = nullptr;
     std::function<bool()> hostAlive_;
+    std::function<void(QPoint)> pointerObserver_;
     std::unique_ptr<CFrameRateMeter> frameRate_;
     int frameRateTimer_ = 0;
 };

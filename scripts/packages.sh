@@ -4,7 +4,7 @@
 ZELVOR_PACKAGES=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libqt6opengl6-dev qt6-qpa-plugins
-  libgl-dev libglu1-mesa-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libx11-dev
+  libgl-dev libglu1-mesa-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libx11-dev libxi-dev
   libfreetype-dev libfontconfig-dev fonts-liberation2
   libxml2-dev libcurl4-openssl-dev zlib1g-dev libdw-dev libpng-dev
   nlohmann-json3-dev uuid-dev
