@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/vector.h"
+#include "render/surface_memory.h"
 
 namespace zelvor {
 
@@ -18,9 +19,9 @@ inline constexpr int ISO_LEVELS = 6;
 /// The arrays of one iso-level of one frame: `count` vertices, tightly packed for glDrawArrays.
 struct SurfaceArrays {
     int count = 0;
-    std::vector<float> vertices;  ///< 3 floats per vertex
-    std::vector<float> normals;   ///< 3 floats per vertex
-    std::vector<float> colours;   ///< 4 floats per vertex (r, g, b, alpha)
+    SurfaceFloats vertices;  ///< 3 floats per vertex
+    SurfaceFloats normals;   ///< 3 floats per vertex
+    SurfaceFloats colours;   ///< 4 floats per vertex (r, g, b, alpha)
     double appliedAlpha = -1.0;   ///< opaqueness last written into the colours by the drawing code
     bool Empty() const { return count == 0; }
 };
