@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "model/atom_storage.h"
 #include "model/vector.h"
 #include "render/marching_cubes_tables.h"
 #include "render/surface_memory.h"
@@ -39,7 +38,7 @@ public:
     };
     Slot Add() {
         const std::size_t block = count_ / kBlock, at = count_ % kBlock;
-        if (block == blocks_.size()) blocks_.emplace_back(static_cast<float*>(AllocateAtomStorage(kBlockBytes)));
+        if (block == blocks_.size()) blocks_.emplace_back(static_cast<float*>(AllocateSurfaceMemory(kBlockBytes)));
         float* b = blocks_[block].get();
         ++count_;
         return Slot{b + 3 * at, b + 3 * kBlock + 3 * at, b + 6 * kBlock + 4 * at};
@@ -53,10 +52,10 @@ public:
     }
 
 private:
-    static constexpr std::size_t kBlock = 52428;  ///< vertices per block: 40 bytes each, one huge page
+    static constexpr std::size_t kBlock = 52428;  ///< vertices per block: 40 bytes each, about one huge page
     static constexpr std::size_t kBlockBytes = 10 * sizeof(float) * kBlock;
     struct Release {
-        void operator()(float* p) const noexcept { ReleaseAtomStorage(p); }
+        void operator()(float* p) const noexcept { ReleaseSurfaceMemory(p, kBlockBytes); }
     };
     using Block = std::unique_ptr<float[], Release>;
     std::vector<Block> blocks_;

@@ -134,6 +134,130 @@ void CMoleculeGridField::BuildColumn(Column& column, int cx) {
     std::fill(seen_.begin(), seen_.end(), 0);
 }
 
+namespace {
+
+// The kernels below run over the points of one cell for one atom. They mirror the conditions of
+// GetMoleculeDistance as selects, so that the compiler runs them over several points at once; the instruction set
+// changes how many, never a value (no fused multiply-adds are enabled).
+#define ZELVOR_NEAREST_PARAMETERS                                                                                   \
+    double *__restrict T0, double *__restrict Tx, double *__restrict Ty, double *__restrict Tz,                      \
+        double *__restrict S0, double *__restrict Sx, double *__restrict Sy, double *__restrict Sz,                  \
+        double *__restrict yDone, const double *__restrict py, const double *__restrict pz, std::size_t np, double dx, \
+        double ay, double az, double r, double K2
+#define ZELVOR_NEAREST_ARGUMENTS T0, Tx, Ty, Tz, S0, Sx, Sy, Sz, yDone, py, pz, np, dx, ay, az, r, K2
+
+/// The nearest atoms so far by the L1 gap, for the value and for the three neighbour samples: their gaps (T),
+/// their squared tangents (S), and whether the y neighbour has settled.
+[[gnu::always_inline]] inline void TrackNearestBody(ZELVOR_NEAREST_PARAMETERS) {
+    const double r2 = r * r;
+    const double adx = std::fabs(dx), adxp = std::fabs(dx + 0.01), dx2 = dx * dx, dxp2 = (dx + 0.01) * (dx + 0.01);
+    for (std::size_t p = 0; p < np; ++p) {
+        const double dy = ay - py[p], dz = az - pz[p];
+        const double ady = std::fabs(dy), adz = std::fabs(dz), adyp = std::fabs(dy + 0.01), adzp = std::fabs(dz + 0.01);
+        const double dy2 = dy * dy, dz2 = dz * dz, dyp2 = (dy + 0.01) * (dy + 0.01), dzp2 = (dz + 0.01) * (dz + 0.01);
+        const double tx0 = Tx[p], ty0 = Ty[p], tz0 = Tz[p], t00 = T0[p];
+        const double sx0 = Sx[p], sy0 = Sy[p], sz0 = Sz[p], s00 = S0[p], done = yDone[p];
+
+        const double tx = adxp + ady + adz - r;
+        const bool nearerX = tx < tx0;
+        const double qx = dxp2 + dy2 + dz2 - r2;
+        const double sxMin = qx < sx0 ? qx : sx0;
+        const double sx = qx <= 0 ? 0.0 : sxMin;
+        Tx[p] = nearerX ? tx : tx0;
+        Sx[p] = nearerX ? sx : sx0;
+
+        const double ty = adx + adyp + adz - r;
+        const bool nearerY = (done == 0.0) & (ty < ty0);
+        const double qy0 = dx2 + dyp2 + dz2 - r2;
+        const double qy = qy0 < 0.0 ? 0.0 : qy0;
+        const bool shorterY = nearerY & (qy < sy0);
+        Ty[p] = nearerY ? ty : ty0;
+        Sy[p] = shorterY ? qy : sy0;
+        yDone[p] = shorterY & (s00 < K2) ? 1.0 : done;
+
+        const double tz = adx + ady + adzp - r;
+        const bool nearerZ = tz < tz0;
+        const double qz = dx2 + dy2 + dzp2 - r2;
+        const double szMin = qz < sz0 ? qz : sz0;
+        const double sz = qz <= 0 ? 0.0 : szMin;
+        Tz[p] = nearerZ ? tz : tz0;
+        Sz[p] = nearerZ ? sz : sz0;
+
+        const double t = adx + ady + adz - r;
+        const bool nearer = t < t00;
+        const double q0 = dx2 + dy2 + dz2 - r2;
+        const double q = q0 < 0.0 ? 0.0 : q0;
+        T0[p] = nearer ? t : t00;
+        S0[p] = nearer & (q < s00) ? q : s00;
+    }
+}
+
+
+[[gnu::target("avx2")]] void TrackNearestAvx2(ZELVOR_NEAREST_PARAMETERS) { TrackNearestBody(ZELVOR_NEAREST_ARGUMENTS); }
+void TrackNearestPlain(ZELVOR_NEAREST_PARAMETERS) { TrackNearestBody(ZELVOR_NEAREST_ARGUMENTS); }
+
+#define ZELVOR_WEIGHT_PARAMETERS                                                                                    \
+    double *__restrict w, const double *__restrict py, const double *__restrict pz, std::size_t np, double adx,      \
+        double ay, double az, double r, double K
+#define ZELVOR_WEIGHT_ARGUMENTS w, py, pz, np, adx, ay, az, r, K
+
+/// Colour weights fall off with the fourth power of the L1 gap to the sphere.
+[[gnu::always_inline]] inline void WeightBody(ZELVOR_WEIGHT_PARAMETERS) {
+    for (std::size_t p = 0; p < np; ++p) {
+        const double t = adx + std::fabs(ay - py[p]) + std::fabs(az - pz[p]) - r;
+        const double tw = t < 0.1 ? 0.1 : t;
+        w[p] = K / (tw * tw * tw * tw);
+    }
+}
+[[gnu::target("avx2")]] void WeightAvx2(ZELVOR_WEIGHT_PARAMETERS) { WeightBody(ZELVOR_WEIGHT_ARGUMENTS); }
+void WeightPlain(ZELVOR_WEIGHT_PARAMETERS) { WeightBody(ZELVOR_WEIGHT_ARGUMENTS); }
+
+#define ZELVOR_VALUE_PARAMETERS                                                                                     \
+    double *__restrict T0, double *__restrict S0, const double *__restrict py, const double *__restrict pz,          \
+        std::size_t np, double dx, double ay, double az, double r
+#define ZELVOR_VALUE_ARGUMENTS T0, S0, py, pz, np, dx, ay, az, r
+
+/// The value follows the atom nearest by the L1 gap so far, and takes its tangent when that is shorter than any
+/// before.
+[[gnu::always_inline]] inline void TrackValueBody(ZELVOR_VALUE_PARAMETERS) {
+    const double adx = std::fabs(dx), dx2 = dx * dx, r2 = r * r;
+    for (std::size_t p = 0; p < np; ++p) {
+        const double dy = ay - py[p], dz = az - pz[p];
+        const double t00 = T0[p], s00 = S0[p];
+        const double t = adx + std::fabs(dy) + std::fabs(dz) - r;
+        const bool nearer = t < t00;
+        const double q0 = dx2 + dy * dy + dz * dz - r2;
+        const double q = q0 < 0.0 ? 0.0 : q0;
+        T0[p] = nearer ? t : t00;
+        S0[p] = nearer & (q < s00) ? q : s00;
+    }
+}
+[[gnu::target("avx2")]] void TrackValueAvx2(ZELVOR_VALUE_PARAMETERS) { TrackValueBody(ZELVOR_VALUE_ARGUMENTS); }
+void TrackValuePlain(ZELVOR_VALUE_PARAMETERS) { TrackValueBody(ZELVOR_VALUE_ARGUMENTS); }
+
+#define ZELVOR_BLEND_PARAMETERS                                                                                     \
+    double *__restrict r0, double *__restrict g0, double *__restrict b0, double *__restrict weights,                 \
+        const double *__restrict w, std::size_t np, double red, double green, double blue
+#define ZELVOR_BLEND_ARGUMENTS r0, g0, b0, weights, w, np, red, green, blue
+
+[[gnu::always_inline]] inline void BlendBody(ZELVOR_BLEND_PARAMETERS) {
+    for (std::size_t p = 0; p < np; ++p) {
+        r0[p] += red * w[p];
+        g0[p] += green * w[p];
+        b0[p] += blue * w[p];
+        weights[p] += w[p];
+    }
+}
+[[gnu::target("avx2")]] void BlendAvx2(ZELVOR_BLEND_PARAMETERS) { BlendBody(ZELVOR_BLEND_ARGUMENTS); }
+void BlendPlain(ZELVOR_BLEND_PARAMETERS) { BlendBody(ZELVOR_BLEND_ARGUMENTS); }
+
+bool HasAvx2() {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}
+
+}  // namespace
+
 void CMoleculeGridField::SampleValues(int i, float* values) {
     const std::size_t plane = static_cast<std::size_t>(points_) * points_;
     // Points outside the atom grid are a box width away from everything.
@@ -142,7 +266,6 @@ void CMoleculeGridField::SampleValues(int i, float* values) {
     if (stale_ || cx < 0) return;
     const Column& column = ColumnOf(cx);
     const double x = coordinate_[i];
-    std::vector<double> a, b, c, d;
     for (int cy = 0; cy < n_[1]; ++cy) {
         const std::vector<int>& js = pointsOfCell_[0][cy];
         if (js.empty()) continue;
@@ -150,37 +273,18 @@ void CMoleculeGridField::SampleValues(int i, float* values) {
             const std::vector<int>& ks = pointsOfCell_[1][cz];
             if (ks.empty()) continue;
             const Neighbourhood& nb = column.cells[static_cast<std::size_t>(cy) * n_[2] + cz];
-            const std::size_t nj = js.size(), nk = ks.size();
-            t0_.assign(nj * nk, W_);
-            s0_.assign(nj * nk, 20.0);
-            a.resize(nj), b.resize(nj), c.resize(nk), d.resize(nk);
-            // Per atom, in the order every point of the cell takes them: the point's value follows the atom
-            // nearest by the L1 gap so far, and takes its tangent when that is shorter than any before.
-            for (const std::uint32_t e : nb.unique) {
-                const double dx = x_[e] - x, adx = std::fabs(dx), dx2 = dx * dx;
-                const double r = r_[e], r2 = r * r;
-                for (std::size_t jj = 0; jj < nj; ++jj) {
-                    const double dy = y_[e] - coordinate_[js[jj]];
-                    a[jj] = adx + std::fabs(dy);
-                    b[jj] = dx2 + dy * dy;
-                }
-                for (std::size_t kk = 0; kk < nk; ++kk) {
-                    const double dz = z_[e] - coordinate_[ks[kk]];
-                    c[kk] = std::fabs(dz);
-                    d[kk] = dz * dz;
-                }
-                double* t0 = t0_.data();
-                double* s0 = s0_.data();
-                for (std::size_t jj = 0; jj < nj; ++jj, t0 += nk, s0 += nk)
-                    for (std::size_t kk = 0; kk < nk; ++kk) {
-                        const double t = a[jj] + c[kk] - r;
-                        if (t < t0[kk]) {
-                            t0[kk] = t;
-                            const double q = std::max(b[jj] + d[kk] - r2, 0.0);
-                            if (q < s0[kk]) s0[kk] = q;
-                        }
-                    }
-            }
+            const std::size_t nj = js.size(), nk = ks.size(), np = nj * nk;
+            py_.resize(np);
+            pz_.resize(np);
+            for (std::size_t jj = 0; jj < nj; ++jj)
+                for (std::size_t kk = 0; kk < nk; ++kk)
+                    py_[jj * nk + kk] = coordinate_[js[jj]], pz_[jj * nk + kk] = coordinate_[ks[kk]];
+            t0_.assign(np, W_);
+            s0_.assign(np, 20.0);
+            // Per atom, in the order every point of the cell takes them.
+            const auto track = HasAvx2() ? TrackValueAvx2 : TrackValuePlain;
+            for (const std::uint32_t e : nb.unique)
+                track(t0_.data(), s0_.data(), py_.data(), pz_.data(), np, x_[e] - x, y_[e], z_[e], r_[e]);
             for (std::size_t jj = 0; jj < nj; ++jj)
                 for (std::size_t kk = 0; kk < nk; ++kk)
                     values[static_cast<std::size_t>(js[jj]) * points_ + ks[kk]] =
@@ -189,93 +293,28 @@ void CMoleculeGridField::SampleValues(int i, float* values) {
     }
 }
 
-// The neighbour samples follow their own nearest atoms by the L1 gap, as the value does. The conditions of
-// GetMoleculeDistance become selects, so that the loop runs over several points at once; an atom listed again
-// never moves a nearest atom, so each atom is taken once.
+// An atom listed again never moves a nearest atom, so each atom is taken once.
 void CMoleculeGridField::TrackNearest(std::uint32_t e, double x, std::size_t np) {
-    const double dx = x_[e] - x, ay = y_[e], az = z_[e];
-    const double r = r_[e], r2 = r * r, K2 = K_ * K_;
-    const double adx = std::fabs(dx), adxp = std::fabs(dx + 0.01), dx2 = dx * dx, dxp2 = (dx + 0.01) * (dx + 0.01);
-    const double* py = py_.data();
-    const double* pz = pz_.data();
-    double* T0 = t0_.data();
-    double* Tx = tx_.data();
-    double* Ty = ty_.data();
-    double* Tz = tz_.data();
-    double* S0 = s0_.data();
-    double* Sx = sxq_.data();
-    double* Sy = syq_.data();
-    double* Sz = szq_.data();
-    double* yDone = yDone_.data();
-    for (std::size_t p = 0; p < np; ++p) {
-        const double dy = ay - py[p], dz = az - pz[p];
-        const double ady = std::fabs(dy), adz = std::fabs(dz), adyp = std::fabs(dy + 0.01), adzp = std::fabs(dz + 0.01);
-        const double dy2 = dy * dy, dz2 = dz * dz, dyp2 = (dy + 0.01) * (dy + 0.01), dzp2 = (dz + 0.01) * (dz + 0.01);
-
-        const double tx = adxp + ady + adz - r;
-        const bool nearerX = tx < Tx[p];
-        const double qx = dxp2 + dy2 + dz2 - r2;
-        const double sx = qx <= 0 ? 0.0 : (qx < Sx[p] ? qx : Sx[p]);
-        Tx[p] = nearerX ? tx : Tx[p];
-        Sx[p] = nearerX ? sx : Sx[p];
-
-        const double ty = adx + adyp + adz - r;
-        const bool nearerY = yDone[p] == 0.0 && ty < Ty[p];
-        const double qy0 = dx2 + dyp2 + dz2 - r2;
-        const double qy = qy0 < 0.0 ? 0.0 : qy0;
-        const bool shorterY = nearerY && qy < Sy[p];
-        Ty[p] = nearerY ? ty : Ty[p];
-        Sy[p] = shorterY ? qy : Sy[p];
-        yDone[p] = shorterY && S0[p] < K2 ? 1.0 : yDone[p];
-
-        const double tz = adx + ady + adzp - r;
-        const bool nearerZ = tz < Tz[p];
-        const double qz = dx2 + dy2 + dzp2 - r2;
-        const double sz = qz <= 0 ? 0.0 : (qz < Sz[p] ? qz : Sz[p]);
-        Tz[p] = nearerZ ? tz : Tz[p];
-        Sz[p] = nearerZ ? sz : Sz[p];
-
-        const double t = adx + ady + adz - r;
-        const bool nearer = t < T0[p];
-        const double q0 = dx2 + dy2 + dz2 - r2;
-        const double q = q0 < 0.0 ? 0.0 : q0;
-        T0[p] = nearer ? t : T0[p];
-        S0[p] = nearer && q < S0[p] ? q : S0[p];
-    }
+    (HasAvx2() ? TrackNearestAvx2 : TrackNearestPlain)(t0_.data(), tx_.data(), ty_.data(), tz_.data(), s0_.data(),
+                                                        sxq_.data(), syq_.data(), szq_.data(), yDone_.data(),
+                                                        py_.data(), pz_.data(), np, x_[e] - x, y_[e], z_[e], r_[e],
+                                                        K_ * K_);
 }
 
-// Colour weights fall off with the fourth power of the L1 gap to the sphere; every listing counts, summed in
-// the order of the listings.
+// Every listing counts, summed in the order of the listings.
 void CMoleculeGridField::BlendColours(const Neighbourhood& nb, double x, std::size_t np) {
-    const double K = K_;
     w_.resize(nb.unique.size() * np);
-    const double* py = py_.data();
-    const double* pz = pz_.data();
+    const auto weight = HasAvx2() ? WeightAvx2 : WeightPlain;
     for (std::size_t u = 0; u < nb.unique.size(); ++u) {
         const std::uint32_t e = nb.unique[u];
-        const double adx = std::fabs(x_[e] - x), ay = y_[e], az = z_[e], r = r_[e];
-        double* w = w_.data() + u * np;
-        for (std::size_t p = 0; p < np; ++p) {
-            const double t = adx + std::fabs(ay - py[p]) + std::fabs(az - pz[p]) - r;
-            const double tw = t < 0.1 ? 0.1 : t;
-            w[p] = K / (tw * tw * tw * tw);
-        }
+        weight(w_.data() + u * np, py_.data(), pz_.data(), np, std::fabs(x_[e] - x), y_[e], z_[e], r_[e], K_);
     }
     for (auto* v : {&r0_, &g0_, &b0_, &weights_}) v->assign(np, 0.0);
-    double* r0 = r0_.data();
-    double* g0 = g0_.data();
-    double* b0 = b0_.data();
-    double* weights = weights_.data();
+    const auto blend = HasAvx2() ? BlendAvx2 : BlendPlain;
     for (std::size_t q = 0; q < nb.listed.size(); ++q) {
         const std::uint32_t e = nb.listed[q];
-        const double red = red_[e], green = green_[e], blue = blue_[e];
-        const double* w = w_.data() + nb.uniqueOf[q] * np;
-        for (std::size_t p = 0; p < np; ++p) {
-            r0[p] += red * w[p];
-            g0[p] += green * w[p];
-            b0[p] += blue * w[p];
-            weights[p] += w[p];
-        }
+        blend(r0_.data(), g0_.data(), b0_.data(), weights_.data(), w_.data() + nb.uniqueOf[q] * np, np, red_[e],
+              green_[e], blue_[e]);
     }
 }
 

@@ -1,13 +1,19 @@
 #pragma once
 /// Memory for triangle arrays. A surface's arrays take tens of megabytes written once, right after they are
-/// allocated: like the atom arrays they come from the atom storage's large blocks, backed by huge pages where
-/// the system offers them, so that filling them costs a few page faults instead of thousands.
+/// allocated, and the next surface (another frame, another step) wants as much again while the old one goes.
+/// Large arrays come from the atom storage's huge-page blocks, and when given back wait in a small pool for the
+/// next surface instead of returning to the system: fresh pages cost a page fault and a clearing each.
 #include <cstddef>
 #include <vector>
 
-#include "model/atom_storage.h"
-
 namespace zelvor {
+
+/// At least `bytes` bytes, aligned for any scalar; never null (throws std::bad_alloc).
+void* AllocateSurfaceMemory(std::size_t bytes);
+/// Gives back memory from AllocateSurfaceMemory of the same `bytes`.
+void ReleaseSurfaceMemory(void* memory, std::size_t bytes) noexcept;
+/// Returns the pooled memory to the system (the last view went, say).
+void TrimSurfaceMemory() noexcept;
 
 template <class T>
 struct SurfaceAllocator {
@@ -15,8 +21,8 @@ struct SurfaceAllocator {
     SurfaceAllocator() = default;
     template <class U>
     SurfaceAllocator(const SurfaceAllocator<U>&) {}
-    T* allocate(std::size_t n) { return static_cast<T*>(AllocateAtomStorage(n * sizeof(T))); }
-    void deallocate(T* p, std::size_t) noexcept { ReleaseAtomStorage(p); }
+    T* allocate(std::size_t n) { return static_cast<T*>(AllocateSurfaceMemory(n * sizeof(T))); }
+    void deallocate(T* p, std::size_t n) noexcept { ReleaseSurfaceMemory(p, n * sizeof(T)); }
     template <class U>
     bool operator==(const SurfaceAllocator<U>&) const {
         return true;
