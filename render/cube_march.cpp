@@ -1,6 +1,7 @@
 #include "render/cube_march.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -57,37 +58,46 @@ PlaneMarcher::PlaneMarcher(const int points[3], const int cubes[3], const Vector
         while (n < 15 && TriangleConnectionTable[c][n] >= 0) ++n;
         triangleCount_[c] = n / 3;
     }
-    const std::size_t planeSize = static_cast<std::size_t>(n_[1]) * n_[2];
     levels_.resize(static_cast<std::size_t>(std::max(levelCount, 0)));
     for (int l = 0; l < levelCount; ++l) {
         Level& level = levels_[l];
         level.v = levels[l];
         level.atOrBelow = FloatAtOrBelow(levels[l]);
+        // -0 and +0 compare equal but order apart as keys; the level as +0 classifies both as at or below.
+        level.key = OrderKey(std::bit_cast<std::int32_t>(level.atOrBelow + 0.0f));
         // Surfaces of negative levels face the other way.
         level.sign = levels[l] < 0 ? -1.0f : 1.0f;
-        for (int side = 0; side < 2; ++side) {
-            level.classes[side].resize(planeSize);
-            level.rows[side].resize(static_cast<std::size_t>(n_[1]));
-            level.y[side].slot.assign(planeSize, 0);
-            level.z[side].slot.assign(planeSize, 0);
-        }
-        level.x.slot.assign(planeSize, 0);
     }
     for (auto& r : ranges_) r.resize(static_cast<std::size_t>(n_[1]));
+}
+
+void PlaneMarcher::Prepare(Level& level) {
+    // Levels beyond the data (most of the automatic six, often) never get this far.
+    const std::size_t planeSize = static_cast<std::size_t>(n_[1]) * n_[2];
+    for (int side = 0; side < 2; ++side) {
+        level.classes[side].resize(planeSize);
+        level.rows[side].resize(static_cast<std::size_t>(n_[1]));
+        level.y[side].slot.assign(planeSize, 0);
+        level.z[side].slot.assign(planeSize, 0);
+    }
+    level.x.slot.assign(planeSize, 0);
+    level.prepared = true;
 }
 
 void PlaneMarcher::Ranges(const float* plane, std::vector<RowRange>& out) const {
     for (int j = 0; j < n_[1]; ++j) {
         const float* row = plane + static_cast<std::size_t>(j) * n_[2];
-        float lo = std::numeric_limits<float>::infinity(), hi = -lo;
-        bool nonFinite = false;
+        std::int32_t lo = std::numeric_limits<std::int32_t>::max(), hi = std::numeric_limits<std::int32_t>::min();
+        std::int32_t nonFinite = 0;
+        // In integers, so that the scan runs over several values at once.
         for (int k = 0; k < n_[2]; ++k) {
-            const float v = row[k];
-            lo = v < lo ? v : lo;
-            hi = v > hi ? v : hi;
-            nonFinite |= v - v != 0.0f;  // NaN for infinities and NaN
+            const auto bits = std::bit_cast<std::int32_t>(row[k]);
+            const std::int32_t key = OrderKey(bits);
+            lo = key < lo ? key : lo;
+            hi = key > hi ? key : hi;
+            nonFinite |= (bits & 0x7f800000) == 0x7f800000;
         }
-        out[j] = RowRange{lo, hi, nonFinite};
+        out[j] = RowRange{lo, hi, nonFinite != 0};
     }
 }
 
@@ -132,8 +142,8 @@ const PlaneMarcher::RowClass& PlaneMarcher::Classify(Level& level, int side, int
     const float f = level.atOrBelow;
     rc.firstChange = n;
     rc.lastChange = -1;
-    if (range.lo > f || (!range.nonFinite && range.hi <= f)) {
-        std::memset(cls, range.lo > f ? 0 : 1, static_cast<std::size_t>(n));
+    if (range.lo > level.key || (!range.nonFinite && range.hi <= level.key)) {
+        std::memset(cls, range.lo > level.key ? 0 : 1, static_cast<std::size_t>(n));
         return rc;
     }
     const float* values = planes_[side] + static_cast<std::size_t>(row) * n;
@@ -152,13 +162,14 @@ void PlaneMarcher::FindCases(Level& level, int j) {
     cases_.clear();
     // The four point rows of this row of cubes: (plane, row) = (0, j), (0, j + 1), (1, j), (1, j + 1).
     const RowRange* range[4] = {&ranges_[0][j], &ranges_[0][j + 1], &ranges_[1][j], &ranges_[1][j + 1]};
-    const float f = level.atOrBelow;
+    if (std::isnan(level.atOrBelow)) return;  // no value lies at or below NaN: no cube is crossed
     int above = 0, below = 0;
     for (const RowRange* r : range) {
-        above += r->lo > f;
-        below += !r->nonFinite && r->hi <= f;
+        above += r->lo > level.key;
+        below += !r->nonFinite && r->hi <= level.key;
     }
     if (above == 4 || below == 4) return;
+    if (!level.prepared) Prepare(level);
 
     const std::uint8_t* cls[4];
     int firstChange = n_[2], lastChange = -1;

@@ -96,8 +96,10 @@ private:
         int firstChange = 0;  ///< first k whose edge to k + 1 changes class, or the row length
         int lastChange = -1;  ///< last such k, or -1
     };
+    /// A float's bits as an integer that orders like the float (-0 just below +0; NaN beyond the infinities).
+    static std::int32_t OrderKey(std::int32_t bits) { return bits ^ ((bits >> 31) & 0x7fffffff); }
     struct RowRange {
-        float lo = 0, hi = 0;  ///< least and greatest value, NaN aside
+        std::int32_t lo = 0, hi = 0;  ///< order keys of the least and greatest value (a NaN may be either)
         bool nonFinite = false;
     };
     struct EdgeVertex {
@@ -117,7 +119,9 @@ private:
     struct Level {
         double v = 0;
         float atOrBelow = 0;
+        std::int32_t key = 0;  ///< order key of atOrBelow
         float sign = 1;
+        bool prepared = false;  ///< the arrays below are sized (on the level's first crossed row)
         std::vector<std::uint8_t> classes[2];
         std::vector<RowClass> rows[2];
         EdgeCache x, y[2], z[2];
@@ -133,6 +137,7 @@ private:
         int flags;
     };
 
+    void Prepare(Level& level);
     void StartPlane(int i, const float* lower, const float* upper);
     void Ranges(const float* plane, std::vector<RowRange>& out) const;
     const RowClass& Classify(Level& level, int side, int row);
