@@ -65,6 +65,24 @@ void CellsAlongAxis(double p, double r, double s, double W, int n, std::vector<i
     }
 }
 
+/// Normals and colours are read at both ends of every edge whose ends lie on different sides of the level: marks
+/// those points of plane `here` (points * points values; `before` and `after` its neighbours, null at the ends).
+void MarkCrossedEdgeEnds(const float* before, const float* here, const float* after, int points, float atOrBelow,
+                         std::uint8_t* wanted) {
+    for (int j = 0; j < points; ++j)
+        for (int k = 0; k < points; ++k) {
+            const std::size_t p = static_cast<std::size_t>(j) * points + k;
+            const bool below = here[p] <= atOrBelow;
+            bool differs = before && (before[p] <= atOrBelow) != below;
+            differs |= after && (after[p] <= atOrBelow) != below;
+            differs |= j > 0 && (here[p - points] <= atOrBelow) != below;
+            differs |= j + 1 < points && (here[p + points] <= atOrBelow) != below;
+            differs |= k > 0 && (here[p - 1] <= atOrBelow) != below;
+            differs |= k + 1 < points && (here[p + 1] <= atOrBelow) != below;
+            wanted[p] = differs;
+        }
+}
+
 }  // namespace
 
 struct CMarchingCubes::Impl {
@@ -302,21 +320,8 @@ bool CMarchingCubes::Impl::CreateMolecular(CMarchingCubes& self, int frame, Prog
     int sampled = 0;
     const auto sampleDetails = [&](int i) {
         while (sampled <= i + 1 && sampled < points) field.SampleValues(sampled, valuesOf(sampled).data()), ++sampled;
-        // Normals and colours are read at both ends of every edge whose ends lie on different sides of the level.
-        const float* here = valuesOf(i).data();
-        const float* before = i > 0 ? valuesOf(i - 1).data() : nullptr;
-        const float* after = i + 1 < points ? valuesOf(i + 1).data() : nullptr;
-        for (int j = 0; j < points; ++j)
-            for (int k = 0; k < points; ++k) {
-                const std::size_t p = static_cast<std::size_t>(j) * points + k;
-                const bool below = here[p] <= atOrBelow;
-                bool differs = (before && (before[p] <= atOrBelow) != below) || (after && (after[p] <= atOrBelow) != below);
-                differs |= j > 0 && (here[p - points] <= atOrBelow) != below;
-                differs |= j + 1 < points && (here[p + points] <= atOrBelow) != below;
-                differs |= k > 0 && (here[p - 1] <= atOrBelow) != below;
-                differs |= k + 1 < points && (here[p + 1] <= atOrBelow) != below;
-                wanted[p] = differs;
-            }
+        MarkCrossedEdgeEnds(i > 0 ? valuesOf(i - 1).data() : nullptr, valuesOf(i).data(),
+                            i + 1 < points ? valuesOf(i + 1).data() : nullptr, points, atOrBelow, wanted.data());
         PlaneDetails& pd = detailsOf(i);
         field.SampleDetails(i, wanted.data(), {pd.sx.data(), pd.sy.data(), pd.sz.data(), pd.red.data(),
                                                pd.green.data(), pd.blue.data()});
@@ -441,6 +446,7 @@ void CMarchingCubes::Release() {
     impl_->FreeSamples();
     // Back to the first state: the next Initialise may bring another document.
     impl_->initialised.store(false);
+    TrimSurfaceMemory();
 }
 
 SurfaceArrays& CMarchingCubes::Arrays(int frame, int level) {

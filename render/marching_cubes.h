@@ -55,7 +55,8 @@ public:
     int LastGridSteps() const;
     /// The field scale K of the last surface: the surface distance, 1 for volumetric data.
     double LastSurfaceScale() const;
-    /// Molecular sample grids beyond this many points are refused: 7 floats each, about 0.9 GB at the limit.
+    /// Molecular sample grids beyond this many points (about 322 along each axis) are refused for the time they
+    /// would take; they are sampled a few planes at a time, so memory is not what limits them.
     static constexpr double MAX_GRID_POINTS = 33554432.0;
     /// A frame whose surfaces would exceed this many vertices in total gets none (40 bytes each).
     static constexpr std::size_t MAX_SURFACE_VERTICES = 16u * 1024u * 1024u;

@@ -1,10 +1,11 @@
 #include "render/surface_memory.h"
 
+#include <sys/mman.h>
+
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <new>
-
-#include "model/atom_storage.h"
 
 namespace zelvor {
 
@@ -15,8 +16,28 @@ constexpr std::size_t kLarge = std::size_t{1} << 20;
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 /// A large array is preceded by a header holding the size it really has, which the pool files it under.
 constexpr std::size_t kHeader = 16;
-/// The pool keeps at most this much: a few surfaces' worth, not a leak.
-constexpr std::size_t kPoolLimit = std::size_t{160} << 20;
+/// The pool keeps at most this much: a surface or two, not a leak.
+constexpr std::size_t kPoolLimit = std::size_t{128} << 20;
+#if defined(__SANITIZE_ADDRESS__)
+// The address sanitizer watches only the heap, and a pool would hide a use after release from it.
+constexpr bool kHeapOnly = true;
+#else
+constexpr bool kHeapOnly = false;
+#endif
+
+/// A mapping of `size` bytes (a multiple of the huge page), aligned to a huge page and advised to use them.
+void* MapHugePages(std::size_t size) {
+    void* raw = mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) throw std::bad_alloc();
+    char* start = static_cast<char*>(raw);
+    const std::uintptr_t up = (reinterpret_cast<std::uintptr_t>(start) + kHugePage - 1) & ~(kHugePage - 1);
+    char* aligned = reinterpret_cast<char*>(up);
+    if (aligned > start) munmap(start, static_cast<std::size_t>(aligned - start));
+    const std::size_t tail = static_cast<std::size_t>(start + size + kHugePage - (aligned + size));
+    if (tail > 0) munmap(aligned + size, tail);
+    madvise(aligned, size, MADV_HUGEPAGE);  // a hint: without huge pages the memory still works
+    return aligned;
+}
 
 std::mutex poolLock;
 std::multimap<std::size_t, void*>& Pool() {
@@ -28,7 +49,7 @@ std::size_t pooled = 0;  // guarded by poolLock
 }  // namespace
 
 void* AllocateSurfaceMemory(std::size_t bytes) {
-    if (bytes < kLarge) return ::operator new(bytes);
+    if (kHeapOnly || bytes < kLarge) return ::operator new(bytes);
     const std::size_t size = (bytes + kHeader + kHugePage - 1) / kHugePage * kHugePage;
     char* block = nullptr;
     {
@@ -42,7 +63,7 @@ void* AllocateSurfaceMemory(std::size_t bytes) {
         }
     }
     if (!block) {
-        block = static_cast<char*>(AllocateAtomStorage(size));
+        block = static_cast<char*>(MapHugePages(size));
         *reinterpret_cast<std::size_t*>(block) = size;
     }
     return block + kHeader;
@@ -50,7 +71,7 @@ void* AllocateSurfaceMemory(std::size_t bytes) {
 
 void ReleaseSurfaceMemory(void* memory, std::size_t bytes) noexcept {
     if (!memory) return;
-    if (bytes < kLarge) {
+    if (kHeapOnly || bytes < kLarge) {
         ::operator delete(memory);
         return;
     }
@@ -68,7 +89,7 @@ void ReleaseSurfaceMemory(void* memory, std::size_t bytes) noexcept {
             }
         }
     }
-    ReleaseAtomStorage(block);
+    munmap(block, size);
 }
 
 void TrimSurfaceMemory() noexcept {
@@ -78,7 +99,7 @@ void TrimSurfaceMemory() noexcept {
         pool.swap(Pool());
         pooled = 0;
     }
-    for (const auto& [size, block] : pool) ReleaseAtomStorage(block);
+    for (const auto& [size, block] : pool) munmap(block, size);
 }
 
 }  // namespace zelvor

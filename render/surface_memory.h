@@ -1,8 +1,9 @@
 #pragma once
 /// Memory for triangle arrays. A surface's arrays take tens of megabytes written once, right after they are
 /// allocated, and the next surface (another frame, another step) wants as much again while the old one goes.
-/// Large arrays come from the atom storage's huge-page blocks, and when given back wait in a small pool for the
-/// next surface instead of returning to the system: fresh pages cost a page fault and a clearing each.
+/// Large arrays are mappings of their own backed by huge pages where the system offers them, and when given back
+/// wait in a small pool for the next surface instead of returning to the system: fresh pages cost a page fault
+/// and a clearing each.
 #include <cstddef>
 #include <vector>
 
