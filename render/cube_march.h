@@ -1,11 +1,18 @@
 #pragma once
-/// The marching-cubes step over a scalar grid in index space, with each vertex mapped into space.
+/// The marching-cubes step over a scalar grid in index space, with each vertex mapped into space. It marches one
+/// plane of cubes at a time, so that a field can be sampled plane by plane just ahead of it; every edge the surface
+/// crosses is worked out once and shared by the cubes around it, and rows of cubes that a level does not cross
+/// cost a look at their rows' ranges only.
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "model/vector.h"
 #include "render/marching_cubes_tables.h"
+#include "render/surface_memory.h"
 
 namespace zelvor::mc {
 
@@ -20,17 +27,39 @@ struct ScalarGrid {
     }
 };
 
-/// The triangles of one level, three vertices each, as plain float lists.
-struct TriangleLists {
-    std::vector<float> vertices;  ///< 3 floats per vertex
-    std::vector<float> normals;   ///< 3 floats per vertex
-    std::vector<float> colours;   ///< 4 floats per vertex
-    std::size_t VertexCount() const { return vertices.size() / 3; }
-    void Clear() {
-        vertices = {};
-        normals = {};
-        colours = {};
+/// The triangles of one level, three vertices each, gathered in blocks so that growing never moves them.
+class TriangleLists {
+public:
+    /// Where the next vertex goes: 3 floats of position, 3 of normal, 4 of colour.
+    struct Slot {
+        float* point;
+        float* normal;
+        float* colour;
+    };
+    Slot Add() {
+        const std::size_t block = count_ / kBlock, at = count_ % kBlock;
+        if (block == blocks_.size()) blocks_.emplace_back(static_cast<float*>(AllocateSurfaceMemory(kBlockBytes)));
+        float* b = blocks_[block].get();
+        ++count_;
+        return Slot{b + 3 * at, b + 3 * kBlock + 3 * at, b + 6 * kBlock + 4 * at};
     }
+    std::size_t VertexCount() const { return count_; }
+    /// Moves the vertices into plain arrays with `room` zeroed vertices behind them, and empties the lists.
+    void TakeInto(SurfaceFloats& vertices, SurfaceFloats& normals, SurfaceFloats& colours, std::size_t room);
+    void Clear() {
+        blocks_ = std::vector<Block>();
+        count_ = 0;
+    }
+
+private:
+    static constexpr std::size_t kBlock = 52428;  ///< vertices per block: 40 bytes each, about one huge page
+    static constexpr std::size_t kBlockBytes = 10 * sizeof(float) * kBlock;
+    struct Release {
+        void operator()(float* p) const noexcept { ReleaseSurfaceMemory(p, kBlockBytes); }
+    };
+    using Block = std::unique_ptr<float[], Release>;
+    std::vector<Block> blocks_;
+    std::size_t count_ = 0;
 };
 
 enum class MarchResult { Done, Stopped, TooLarge };
@@ -38,114 +67,175 @@ enum class MarchResult { Done, Stopped, TooLarge };
 /// Where level v crosses an edge from value f0 to f1, as a fraction from the f0 end; the middle when equal.
 inline double EdgeFraction(double v, double f0, double f1) { return f1 == f0 ? 0.5 : (v - f0) / (f1 - f0); }
 
-/// Marches cubes (i, j, k) < cubes for every level, appending to out[level].
-/// normalAt(i, j, k, float[3]) gives the unscaled normal of a grid point, pointing down the field's gradient;
-/// colourAt(level, i, j, k, float[4]) the colour of a vertex whose edge starts at that point.
-/// onPlane(i) is asked before each plane of cubes and stops the march by returning false.
-/// Cubes with a corner that is not finite are left empty when checkFinite is set.
-template <class NormalAt, class ColourAt, class OnPlane>
-MarchResult MarchCubes(const ScalarGrid& g, const int cubes[3], const double* levels, int levelCount,
-                       bool checkFinite, TriangleLists* out, std::size_t maxVertices, const NormalAt& normalAt,
-                       const ColourAt& colourAt, const OnPlane& onPlane) {
-    const std::size_t rowStep = static_cast<std::size_t>(g.n[2]);
-    const std::size_t planeStep = static_cast<std::size_t>(g.n[1]) * g.n[2];
-    // Offsets of the eight corners from corner 0, in the table's corner order.
-    std::size_t cornerOffset[8];
-    for (int c = 0; c < 8; ++c)
-        cornerOffset[c] = VertexOffset[c][0] * planeStep + VertexOffset[c][1] * rowStep + VertexOffset[c][2];
+/// The largest float at or below v: for every float c, c <= v exactly when c <= FloatAtOrBelow(v), so that a
+/// plane of floats is classified against a double level in float arithmetic.
+float FloatAtOrBelow(double v);
 
-    std::size_t vertexCount = 0;
-    for (int l = 0; l < levelCount; ++l) vertexCount += out[l].VertexCount();
+/// Marches the cubes (i, j, k) < cubes of a grid plane by plane. Each call takes the values of planes i and
+/// i + 1 (n[1] rows of n[2] values, k fastest); consecutive planes reuse what the previous call learned of
+/// plane i. A cube's corners are flagged "at or below the level" as in CubeEdgeFlags; cubes with a corner that
+/// is not finite are left empty. The triangles of each level go to out[level], cube after cube in (i, j, k)
+/// order, each cube's in the order of TriangleConnectionTable.
+class PlaneMarcher {
+public:
+    PlaneMarcher(const int points[3], const int cubes[3], const Vector& origin, const Vector step[3],
+                 const double* levels, int levelCount);
 
-    // Per (i, j) row, the range of the four values at each k: a cube's range joins two neighbouring columns,
-    // and the cubes no level crosses (nearly all of them) cost only that.
-    std::vector<float> columnLow(static_cast<std::size_t>(cubes[2]) + 1), columnHigh(columnLow.size());
-    for (int i = 0; i < cubes[0]; ++i) {
-        if (!onPlane(i)) return MarchResult::Stopped;
-        for (int j = 0; j < cubes[1]; ++j) {
-            const float* row = g.values + g.Index(i, j, 0);
-            const float* r0 = row;
-            const float* r1 = row + planeStep;
-            const float* r2 = row + planeStep + rowStep;
-            const float* r3 = row + rowStep;
-            for (int k = 0; k <= cubes[2]; ++k) {
-                const float a = r0[k] < r1[k] ? r0[k] : r1[k], b = r2[k] < r3[k] ? r2[k] : r3[k];
-                const float p = r0[k] > r1[k] ? r0[k] : r1[k], q = r2[k] > r3[k] ? r2[k] : r3[k];
-                columnLow[k] = a < b ? a : b;
-                columnHigh[k] = p > q ? p : q;
-            }
-            for (int k = 0; k < cubes[2]; ++k) {
-                const float lo = columnLow[k] < columnLow[k + 1] ? columnLow[k] : columnLow[k + 1];
-                const float hi = columnHigh[k] > columnHigh[k + 1] ? columnHigh[k] : columnHigh[k + 1];
-                bool crossed = false;
-                for (int level = 0; level < levelCount; ++level)
-                    crossed |= lo <= levels[level] && levels[level] < hi;
-                if (!crossed) continue;
-                const float* base = row + k;
-                float c[8];
-                for (int n = 0; n < 8; ++n) c[n] = base[cornerOffset[n]];
-                if (checkFinite) {
-                    // A sum in double cannot overflow for floats: it is finite exactly when every corner is.
-                    double sum = 0;
-                    for (float v : c) sum += v;
-                    if (!std::isfinite(sum)) continue;
-                }
-                for (int level = 0; level < levelCount; ++level) {
-                    const double v = levels[level];
-                    // All corners at or below v, or all above: the level does not cross this cube.
-                    if (!(lo <= v && v < hi)) continue;
-                    int flagIndex = 0;
-                    for (int n = 0; n < 8; ++n)
-                        if (c[n] <= v) flagIndex |= 1 << n;
-                    const int edgeFlags = CubeEdgeFlags[flagIndex];
-                    if (edgeFlags == 0) continue;
+    /// normalAt(i, j, k, float[3]) gives the unscaled normal of a grid point, pointing down the field's gradient;
+    /// colourAt(level, i, j, k, float[4]) the colour of a vertex whose edge starts at that point (the edge's
+    /// first corner in the tables' order). Both are asked only about the ends of edges the surface crosses.
+    /// TooLarge once all levels together hold more than maxVertices vertices.
+    template <class NormalAt, class ColourAt>
+    MarchResult March(int i, const float* lower, const float* upper, TriangleLists* out, std::size_t maxVertices,
+                      const NormalAt& normalAt, const ColourAt& colourAt);
 
-                    // Surfaces of negative levels face the other way.
-                    const float sign = v < 0 ? -1.0f : 1.0f;
-                    float point[12][3], normal[12][3], colour[12][4];
-                    for (int e = 0; e < 12; ++e) {
-                        if (!(edgeFlags & (1 << e))) continue;
-                        const int a = EdgeConnection[e][0], b = EdgeConnection[e][1];
-                        // Walk every edge from its lower end, so that the cubes sharing it agree exactly.
-                        const bool backwards =
-                            EdgeDirection[e][0] + EdgeDirection[e][1] + EdgeDirection[e][2] < 0;
-                        const int from = backwards ? b : a, to = backwards ? a : b;
-                        const double f0 = c[from], f1 = c[to];
-                        const double t = EdgeFraction(v, f0, f1);
-                        const int axis = EdgeDirection[e][0] != 0 ? 0 : EdgeDirection[e][1] != 0 ? 1 : 2;
-                        double p[3] = {static_cast<double>(i + VertexOffset[from][0]),
-                                       static_cast<double>(j + VertexOffset[from][1]),
-                                       static_cast<double>(k + VertexOffset[from][2])};
-                        p[axis] += t;
-                        const Vector w = g.origin + g.step[0] * p[0] + g.step[1] * p[1] + g.step[2] * p[2];
-                        point[e][0] = static_cast<float>(w.x);
-                        point[e][1] = static_cast<float>(w.y);
-                        point[e][2] = static_cast<float>(w.z);
+private:
+    /// A point row's classification against one level: 1 per point at or below it.
+    struct RowClass {
+        bool known = false;
+        int firstChange = 0;  ///< first k whose edge to k + 1 changes class, or the row length
+        int lastChange = -1;  ///< last such k, or -1
+    };
+    /// A float's bits as an integer that orders like the float (-0 just below +0; NaN beyond the infinities).
+    static std::int32_t OrderKey(std::int32_t bits) { return bits ^ ((bits >> 31) & 0x7fffffff); }
+    struct RowRange {
+        std::int32_t lo = 0, hi = 0;  ///< order keys of the least and greatest value (a NaN may be either)
+        bool nonFinite = false;
+    };
+    struct EdgeVertex {
+        float point[3];
+        float normal[3];
+    };
+    /// Vertices of one family of edges (along x between two planes, or along y or z in one plane), found by slot.
+    struct EdgeCache {
+        std::vector<std::uint32_t> slot;  ///< serial of the edge's vertex, valid when above `start`
+        std::vector<EdgeVertex> vertices;
+        std::uint32_t start = 0, next = 0;
+        void Reset() {
+            start = next;
+            vertices.clear();
+        }
+    };
+    struct Level {
+        double v = 0;
+        float atOrBelow = 0;
+        std::int32_t key = 0;  ///< order key of atOrBelow
+        float sign = 1;
+        bool prepared = false;  ///< the arrays below are sized (on the level's first crossed row)
+        std::vector<std::uint8_t> classes[2];
+        std::vector<RowClass> rows[2];
+        EdgeCache x, y[2], z[2];
+    };
+    /// One edge of the cube in the tables' numbering, relative to the cube's corner 0.
+    struct EdgeShape {
+        int axis;
+        int from[3];  ///< the edge's lower end
+        int first[3]; ///< its first corner in the tables' order, whose colour the vertex takes
+    };
+    struct CubeCase {
+        int k;
+        int flags;
+    };
 
-                        // On an edge the trilinear blend of the corner normals reduces to its two ends.
-                        float n0[3], n1[3];
-                        normalAt(i + VertexOffset[from][0], j + VertexOffset[from][1], k + VertexOffset[from][2], n0);
-                        normalAt(i + VertexOffset[to][0], j + VertexOffset[to][1], k + VertexOffset[to][2], n1);
-                        const float tf = static_cast<float>(t);
-                        for (int q = 0; q < 3; ++q) normal[e][q] = sign * (n0[q] + tf * (n1[q] - n0[q]));
+    void Prepare(Level& level);
+    void StartPlane(int i, const float* lower, const float* upper);
+    void Ranges(const float* plane, std::vector<RowRange>& out) const;
+    const RowClass& Classify(Level& level, int side, int row);
+    /// Cubes of row j of the plane that the level crosses, with their corner flags, into cases_.
+    void FindCases(Level& level, int j);
 
-                        colourAt(level, i + VertexOffset[a][0], j + VertexOffset[a][1], k + VertexOffset[a][2],
-                                 colour[e]);
-                    }
+    template <class NormalAt>
+    const EdgeVertex& Vertex(Level& level, int i, int j, int k, int e, const NormalAt& normalAt);
 
-                    TriangleLists& list = out[level];
-                    const int* triangles = TriangleConnectionTable[flagIndex];
-                    for (int t = 0; t < 15 && triangles[t] >= 0; ++t) {
-                        const int e = triangles[t];
-                        list.vertices.insert(list.vertices.end(), point[e], point[e] + 3);
-                        list.normals.insert(list.normals.end(), normal[e], normal[e] + 3);
-                        list.colours.insert(list.colours.end(), colour[e], colour[e] + 4);
-                        ++vertexCount;
-                    }
-                    if (vertexCount > maxVertices) return MarchResult::TooLarge;
+    int n_[3];
+    int cubes_[3];
+    Vector origin_;
+    Vector step_[3];
+    std::vector<Level> levels_;
+    EdgeShape edges_[12];
+    int triangleCount_[256];
+    const float* planes_[2] = {nullptr, nullptr};  ///< values of the lower and upper plane
+    int planeIndex_[2] = {-1, -1};
+    std::vector<RowRange> ranges_[2];
+    std::vector<CubeCase> cases_;
+    std::size_t vertexCount_ = 0;
+};
+
+template <class NormalAt>
+const PlaneMarcher::EdgeVertex& PlaneMarcher::Vertex(Level& level, int i, int j, int k, int e,
+                                                     const NormalAt& normalAt) {
+    const EdgeShape& shape = edges_[e];
+    const int fi = shape.from[0], fj = j + shape.from[1], fk = k + shape.from[2];
+    EdgeCache& cache = shape.axis == 0 ? level.x : shape.axis == 1 ? level.y[fi] : level.z[fi];
+    std::uint32_t& slot = cache.slot[static_cast<std::size_t>(fj) * n_[2] + fk];
+    if (slot > cache.start) return cache.vertices[slot - cache.start - 1];
+
+    // Every edge is walked from its lower end, so that its vertex does not depend on the cube asking.
+    const int tj = fj + (shape.axis == 1), tk = fk + (shape.axis == 2);
+    const double f0 = planes_[fi][static_cast<std::size_t>(fj) * n_[2] + fk];
+    const double f1 = planes_[fi + (shape.axis == 0)][static_cast<std::size_t>(tj) * n_[2] + tk];
+    const double t = EdgeFraction(level.v, f0, f1);
+    double p[3] = {static_cast<double>(i + fi), static_cast<double>(fj), static_cast<double>(fk)};
+    p[shape.axis] += t;
+    const Vector w = origin_ + step_[0] * p[0] + step_[1] * p[1] + step_[2] * p[2];
+    EdgeVertex vertex;
+    vertex.point[0] = static_cast<float>(w.x);
+    vertex.point[1] = static_cast<float>(w.y);
+    vertex.point[2] = static_cast<float>(w.z);
+    // On an edge the trilinear blend of the corner normals reduces to its two ends.
+    float n0[3], n1[3];
+    normalAt(i + fi, fj, fk, n0);
+    normalAt(i + fi + (shape.axis == 0), tj, tk, n1);
+    const float tf = static_cast<float>(t);
+    for (int q = 0; q < 3; ++q) vertex.normal[q] = level.sign * (n0[q] + tf * (n1[q] - n0[q]));
+    cache.vertices.push_back(vertex);
+    slot = ++cache.next;
+    return cache.vertices.back();
+}
+
+template <class NormalAt, class ColourAt>
+MarchResult PlaneMarcher::March(int i, const float* lower, const float* upper, TriangleLists* out,
+                                std::size_t maxVertices, const NormalAt& normalAt, const ColourAt& colourAt) {
+    StartPlane(i, lower, upper);
+    for (int level = 0; level < static_cast<int>(levels_.size()); ++level) {
+        Level& l = levels_[level];
+        TriangleLists& list = out[level];
+        for (int j = 0; j < cubes_[1]; ++j) {
+            FindCases(l, j);
+            if (cases_.empty()) continue;
+            std::size_t added = 0;
+            for (const CubeCase& c : cases_) added += 3 * static_cast<std::size_t>(triangleCount_[c.flags]);
+            vertexCount_ += added;
+            if (vertexCount_ > maxVertices) return MarchResult::TooLarge;
+            for (const CubeCase& c : cases_) {
+                const int* triangles = TriangleConnectionTable[c.flags];
+                for (int t = 0; t < 15 && triangles[t] >= 0; ++t) {
+                    const int e = triangles[t];
+                    const EdgeVertex& vertex = Vertex(l, i, j, c.k, e, normalAt);
+                    const TriangleLists::Slot slot = list.Add();
+                    for (int q = 0; q < 3; ++q) slot.point[q] = vertex.point[q], slot.normal[q] = vertex.normal[q];
+                    const int* a = edges_[e].first;
+                    colourAt(level, i + a[0], j + a[1], c.k + a[2], slot.colour);
                 }
             }
         }
+    }
+    return MarchResult::Done;
+}
+
+/// Marches a whole grid: cubes (i, j, k) < cubes, appending to out[level].
+/// onPlane(i) is asked before each plane of cubes and stops the march by returning false.
+template <class NormalAt, class ColourAt, class OnPlane>
+MarchResult MarchCubes(const ScalarGrid& g, const int cubes[3], const double* levels, int levelCount,
+                       TriangleLists* out, std::size_t maxVertices, const NormalAt& normalAt,
+                       const ColourAt& colourAt, const OnPlane& onPlane) {
+    PlaneMarcher marcher(g.n, cubes, g.origin, g.step, levels, levelCount);
+    const std::size_t planeStep = static_cast<std::size_t>(g.n[1]) * g.n[2];
+    for (int i = 0; i < cubes[0]; ++i) {
+        if (!onPlane(i)) return MarchResult::Stopped;
+        const float* lower = g.values + i * planeStep;
+        const MarchResult result = marcher.March(i, lower, lower + planeStep, out, maxVertices, normalAt, colourAt);
+        if (result != MarchResult::Done) return result;
     }
     return MarchResult::Done;
 }

@@ -9,7 +9,7 @@
 #include "model/locks.h"
 #include "render/cube_march.h"
 #include "render/iso_levels.h"
-#include "render/surface_fields.h"
+#include "render/molecule_grid_field.h"
 #include "render/view_settings.h"
 
 namespace zelvor {
@@ -65,6 +65,24 @@ void CellsAlongAxis(double p, double r, double s, double W, int n, std::vector<i
     }
 }
 
+/// Normals and colours are read at both ends of every edge whose ends lie on different sides of the level: marks
+/// those points of plane `here` (points * points values; `before` and `after` its neighbours, null at the ends).
+void MarkCrossedEdgeEnds(const float* before, const float* here, const float* after, int points, float atOrBelow,
+                         std::uint8_t* wanted) {
+    for (int j = 0; j < points; ++j)
+        for (int k = 0; k < points; ++k) {
+            const std::size_t p = static_cast<std::size_t>(j) * points + k;
+            const bool below = here[p] <= atOrBelow;
+            bool differs = before && (before[p] <= atOrBelow) != below;
+            differs |= after && (after[p] <= atOrBelow) != below;
+            differs |= j > 0 && (here[p - points] <= atOrBelow) != below;
+            differs |= j + 1 < points && (here[p + points] <= atOrBelow) != below;
+            differs |= k > 0 && (here[p - 1] <= atOrBelow) != below;
+            differs |= k + 1 < points && (here[p + 1] <= atOrBelow) != below;
+            wanted[p] = differs;
+        }
+}
+
 }  // namespace
 
 struct CMarchingCubes::Impl {
@@ -81,8 +99,14 @@ struct CMarchingCubes::Impl {
     // Atom cells of the molecular field.
     std::unique_ptr<CCubeGrid> cells;
 
-    // Samples of the molecular field: value, the three neighbour samples and the colour at each grid point.
-    std::vector<float> value, sampleX, sampleY, sampleZ, red, green, blue;
+    // Samples of the molecular field on the few planes around the march: values, and the three neighbour
+    // samples and the colour where the surface passes.
+    struct PlaneDetails {
+        std::vector<float> sx, sy, sz, red, green, blue;
+    };
+    std::vector<float> planeValues[4];
+    PlaneDetails planeDetails[2];
+    std::vector<std::uint8_t> wanted;
 
     Vector colour[ISO_LEVELS] = {Vector(1, 1, 1)};
     mc::TriangleLists lists[ISO_LEVELS];
@@ -102,7 +126,9 @@ struct CMarchingCubes::Impl {
         for (auto& l : lists) l.Clear();
     }
     void FreeSamples() {
-        for (auto* a : {&value, &sampleX, &sampleY, &sampleZ, &red, &green, &blue}) *a = {};
+        for (auto& v : planeValues) v = {};
+        for (auto& d : planeDetails) d = PlaneDetails{};
+        wanted = {};
     }
     void FreeCells() { cells.reset(); }
 
@@ -204,8 +230,6 @@ bool CMarchingCubes::Impl::CreateVolumetric(CMarchingCubes& self, int frame, Pro
         levelColour[l][3] = alpha;
     }
 
-    const bool allFinite = std::all_of(voxels.values.begin(), voxels.values.end(),
-                                       [](float v) { return std::isfinite(v); });
     const int n[3] = {voxels.nx, voxels.ny, voxels.nz};
     // Difference of the field along one index axis: central inside, one-sided at the faces and beside
     // values that are not finite.
@@ -243,7 +267,7 @@ bool CMarchingCubes::Impl::CreateVolumetric(CMarchingCubes& self, int frame, Pro
         progress.Report(cubes[0] > 0 ? 100 * i / cubes[0] : 0, kMarching);
         return !Stopped();
     };
-    const mc::MarchResult marched = mc::MarchCubes(grid, cubes, levels, ISO_LEVELS, !allFinite, lists,
+    const mc::MarchResult marched = mc::MarchCubes(grid, cubes, levels, ISO_LEVELS, lists,
                                                    MAX_SURFACE_VERTICES, normalAt, colourAt, onPlane);
     if (marched == mc::MarchResult::TooLarge) return false;
     if (marched == mc::MarchResult::Stopped || Stopped()) return true;
@@ -275,71 +299,70 @@ bool CMarchingCubes::Impl::CreateMolecular(CMarchingCubes& self, int frame, Prog
 
     progress.Report(0, kGrabbing);
     const int points = N + 2;
-    const std::size_t total = static_cast<std::size_t>(points) * points * points;
-    for (auto* a : {&value, &sampleX, &sampleY, &sampleZ, &red, &green, &blue}) a->assign(total, 0.0f);
-
-    const CMoleculeField field(doc->GetFrame(frame), cells.get(), d, doc, cellsGeneration);
-    Atom scratch;
-    std::size_t index = 0;
-    for (int i = 0; i < points; ++i) {
-        progress.Report(100 * i / points, kSampling);
-        const double x = -H + i * s;
-        for (int j = 0; j < points; ++j) {
-            if (Stopped() || field.Stale()) return true;
-            const double y = -H + j * s;
-            for (int k = 0; k < points; ++k, ++index) {
-                const double z = -H + k * s;
-                float r = 0, g = 0, b = 0, sx = 1.0f, sy = 1.0f, sz = 1.0f;
-                value[index] = static_cast<float>(field.GetMoleculeDistance(x, y, z, scratch, r, g, b, sx, sy, sz));
-                sampleX[index] = sx;
-                sampleY[index] = sy;
-                sampleZ[index] = sz;
-                red[index] = r;
-                green[index] = g;
-                blue[index] = b;
-            }
-        }
-    }
-
+    CMoleculeGridField field(doc->GetFrame(frame), *cells, d, -H, s, points, doc, cellsGeneration);
+    if (field.Stale()) return true;
     {
         std::lock_guard lock(self.SurfaceArrayLock());
         settings->surfaceRecolour = 0;
     }
     const double level = d;
+    const float atOrBelow = mc::FloatAtOrBelow(level);
 
-    mc::ScalarGrid grid;
-    grid.values = value.data();
-    grid.n[0] = grid.n[1] = grid.n[2] = points;
-    grid.origin = Vector(-H, -H, -H);
-    grid.step[0] = Vector(s, 0, 0);
-    grid.step[1] = Vector(0, s, 0);
-    grid.step[2] = Vector(0, 0, s);
+    // The field is sampled a plane at a time just ahead of the march: values of the planes i - 1 .. i + 2,
+    // normals and colours of the planes i and i + 1, and those only where the surface crosses an edge.
+    const std::size_t plane = static_cast<std::size_t>(points) * points;
+    for (auto& v : planeValues) v.assign(plane, 0.0f);
+    for (auto& pd : planeDetails)
+        for (auto* a : {&pd.sx, &pd.sy, &pd.sz, &pd.red, &pd.green, &pd.blue}) a->assign(plane, 0.0f);
+    wanted.assign(plane, 0);
+    const auto valuesOf = [&](int i) -> std::vector<float>& { return planeValues[i % 4]; };
+    const auto detailsOf = [&](int i) -> PlaneDetails& { return planeDetails[i % 2]; };
+    int sampled = 0;
+    const auto sampleDetails = [&](int i) {
+        while (sampled <= i + 1 && sampled < points) field.SampleValues(sampled, valuesOf(sampled).data()), ++sampled;
+        MarkCrossedEdgeEnds(i > 0 ? valuesOf(i - 1).data() : nullptr, valuesOf(i).data(),
+                            i + 1 < points ? valuesOf(i + 1).data() : nullptr, points, atOrBelow, wanted.data());
+        PlaneDetails& pd = detailsOf(i);
+        field.SampleDetails(i, wanted.data(), {pd.sx.data(), pd.sy.data(), pd.sz.data(), pd.red.data(),
+                                               pd.green.data(), pd.blue.data()});
+    };
+
     // Cubes whose lowest corner lies below H on every axis.
     int cubeCount = 0;
     while (cubeCount <= N && -H + cubeCount * s < H) ++cubeCount;
     const int cubes[3] = {cubeCount, cubeCount, cubeCount};
+    const int n[3] = {points, points, points};
+    const Vector step[3] = {Vector(s, 0, 0), Vector(0, s, 0), Vector(0, 0, s)};
+    mc::PlaneMarcher marcher(n, cubes, Vector(-H, -H, -H), step, &level, 1);
 
     const auto normalAt = [&](int i, int j, int k, float out[3]) {
-        const std::size_t p = grid.Index(i, j, k);
-        out[0] = value[p] - sampleX[p];
-        out[1] = value[p] - sampleY[p];
-        out[2] = value[p] - sampleZ[p];
+        const std::size_t p = static_cast<std::size_t>(j) * points + k;
+        const float value = valuesOf(i)[p];
+        const PlaneDetails& pd = detailsOf(i);
+        out[0] = value - pd.sx[p];
+        out[1] = value - pd.sy[p];
+        out[2] = value - pd.sz[p];
     };
     const auto colourAt = [&](int, int i, int j, int k, float out[4]) {
-        const std::size_t p = grid.Index(i, j, k);
-        out[0] = red[p];
-        out[1] = green[p];
-        out[2] = blue[p];
+        const std::size_t p = static_cast<std::size_t>(j) * points + k;
+        const PlaneDetails& pd = detailsOf(i);
+        out[0] = pd.red[p];
+        out[1] = pd.green[p];
+        out[2] = pd.blue[p];
         out[3] = alpha;
     };
-    const auto onPlane = [&](int i) {
-        progress.Report(cubeCount > 0 ? 100 * i / cubeCount : 0, kMarching);
-        return !Stopped();
-    };
-    const mc::MarchResult marched =
-        mc::MarchCubes(grid, cubes, &level, 1, true, lists, MAX_SURFACE_VERTICES, normalAt, colourAt, onPlane);
-    if (marched == mc::MarchResult::TooLarge) return false;
-    if (marched == mc::MarchResult::Stopped || Stopped()) return true;
+    if (cubeCount > 0) sampleDetails(0);
+    for (int i = 0; i < cubeCount; ++i) {
+        progress.Report(100 * i / cubeCount, kSampling);
+        // The cells point into the document's atoms: a new load makes this surface worthless.
+        if (Stopped() || doc->ContentGeneration() != cellsGeneration) return true;
+        sampleDetails(i + 1);
+        const mc::MarchResult marched =
+            marcher.March(i, valuesOf(i).data(), valuesOf(i + 1).data(), lists, MAX_SURFACE_VERTICES, normalAt,
+                          colourAt);
+        if (marched == mc::MarchResult::TooLarge) return false;
+    }
+    if (Stopped()) return true;
     self.CopyTriangles2VertexArray(frame);
     return true;
 }
@@ -392,21 +415,16 @@ void CMarchingCubes::SetCubeDefaultIsolevels() {
 void CMarchingCubes::CopyTriangles2VertexArray(int frame) {
     if (!impl_->initialised.load() || frame < 0 || frame >= MAX_FRAMES) return;
     const int levels = impl_->IsVolumetric(frame) ? ISO_LEVELS : 1;
-    std::lock_guard lock(arrayLock_);
+    // Built outside the array lock, so that a paint waits for the exchange only; the old arrays go after it.
+    SurfaceArrays built[ISO_LEVELS];
     for (int l = 0; l < levels; ++l) {
         mc::TriangleLists& list = impl_->lists[l];
-        SurfaceArrays& arrays = Arrays(frame, l);
-        arrays = SurfaceArrays{};
-        arrays.count = static_cast<int>(list.VertexCount());
-        arrays.vertices = std::move(list.vertices);
-        arrays.normals = std::move(list.normals);
-        arrays.colours = std::move(list.colours);
+        built[l].count = static_cast<int>(list.VertexCount());
         // Room for one element beyond the last, as the drawing code has always had.
-        arrays.vertices.resize(3 * static_cast<std::size_t>(arrays.count) + 3, 0.0f);
-        arrays.normals.resize(3 * static_cast<std::size_t>(arrays.count) + 3, 0.0f);
-        arrays.colours.resize(4 * (static_cast<std::size_t>(arrays.count) + 1), 0.0f);
-        list.Clear();
+        list.TakeInto(built[l].vertices, built[l].normals, built[l].colours, 1);
     }
+    std::lock_guard lock(arrayLock_);
+    for (int l = 0; l < levels; ++l) std::swap(Arrays(frame, l), built[l]);
 }
 
 void CMarchingCubes::ClearThisVertexArray(int frame, int level) {
@@ -428,6 +446,7 @@ void CMarchingCubes::Release() {
     impl_->FreeSamples();
     // Back to the first state: the next Initialise may bring another document.
     impl_->initialised.store(false);
+    TrimSurfaceMemory();
 }
 
 SurfaceArrays& CMarchingCubes::Arrays(int frame, int level) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/vector.h"
+#include "render/surface_memory.h"
 
 namespace zelvor {
 
@@ -18,9 +19,9 @@ inline constexpr int ISO_LEVELS = 6;
 /// The arrays of one iso-level of one frame: `count` vertices, tightly packed for glDrawArrays.
 struct SurfaceArrays {
     int count = 0;
-    std::vector<float> vertices;  ///< 3 floats per vertex
-    std::vector<float> normals;   ///< 3 floats per vertex
-    std::vector<float> colours;   ///< 4 floats per vertex (r, g, b, alpha)
+    SurfaceFloats vertices;  ///< 3 floats per vertex
+    SurfaceFloats normals;   ///< 3 floats per vertex
+    SurfaceFloats colours;   ///< 4 floats per vertex (r, g, b, alpha)
     double appliedAlpha = -1.0;   ///< opaqueness last written into the colours by the drawing code
     bool Empty() const { return count == 0; }
 };
@@ -54,7 +55,8 @@ public:
     int LastGridSteps() const;
     /// The field scale K of the last surface: the surface distance, 1 for volumetric data.
     double LastSurfaceScale() const;
-    /// Molecular sample grids beyond this many points are refused: 7 floats each, about 0.9 GB at the limit.
+    /// Molecular sample grids beyond this many points (about 322 along each axis) are refused for the time they
+    /// would take; they are sampled a few planes at a time, so memory is not what limits them.
     static constexpr double MAX_GRID_POINTS = 33554432.0;
     /// A frame whose surfaces would exceed this many vertices in total gets none (40 bytes each).
     static constexpr std::size_t MAX_SURFACE_VERTICES = 16u * 1024u * 1024u;

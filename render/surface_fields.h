@@ -7,8 +7,9 @@
 namespace zelvor {
 
 /// The molecular field of one frame: the tangent length from a point to the nearest atom sphere, with the
-/// atoms' colours blended around it. The engine sorts the frame's atoms into `cells` (a grid spanning the
-/// frame's box, maxCellWidth wide) before sampling; the grid and the frame must outlive the field.
+/// atoms' colours blended around it, at one point (the surface engine samples whole grids with CMoleculeGridField,
+/// which gives the same values). The engine sorts the frame's atoms into `cells` (a grid spanning the frame's
+/// box, maxCellWidth wide) before sampling; the grid and the frame must outlive the field.
 class CMoleculeField {
 public:
     /// scale is K, the surface distance; no grid gives a field of 0 everywhere. With a document, every sample

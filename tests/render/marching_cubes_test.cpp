@@ -1,4 +1,5 @@
-// Surfaces of analytic fields and real cube files: shape, place, normals, levels, stop flag and refusals.
+// Surfaces of analytic fields and real cube files: shape, place, normals, levels, the vertices of a plain march,
+// stop flag and refusals.
 #include <gtest/gtest.h>
 
 #include <numbers>
@@ -202,35 +203,73 @@ TEST_F(VolumetricSurface, AFrameWithoutVoxelsOrWithFlatStepsHasNoSurface) {
     EXPECT_FALSE(rig.cubes.CreateIsoSurface(1));
 }
 
-// Reference count: every cube classified on its own from the table, no shortcuts.
-std::size_t ReferenceTriangleCount(const VoxelGrid& g, double v) {
-    std::size_t triangles = 0;
+// Reference march: every cube on its own, in (i, j, k) order, straight from the tables, with no shared edges and
+// no shortcuts; a vertex on each crossed edge by linear interpolation from the edge's lower end, in the grid as
+// the document places it (centred on the origin). Cubes with a corner that is not finite stay empty.
+std::vector<float> ReferenceVertices(const Frame& f, double v) {
+    const VoxelGrid& g = f.voxels;
+    const Vector origin = (f.gridStep[0] * g.nx + f.gridStep[1] * g.ny + f.gridStep[2] * g.nz) * -0.5;
+    std::vector<float> out;
     for (int i = 0; i + 1 < g.nx; ++i)
         for (int j = 0; j + 1 < g.ny; ++j)
             for (int k = 0; k + 1 < g.nz; ++k) {
+                const int corner[3] = {i, j, k};
+                float c[8];
                 int flag = 0;
-                for (int c = 0; c < 8; ++c)
-                    if (g.At(i + mc::VertexOffset[c][0], j + mc::VertexOffset[c][1], k + mc::VertexOffset[c][2]) <=
-                        v)
-                        flag |= 1 << c;
-                for (int t = 0; mc::TriangleConnectionTable[flag][t] >= 0; t += 3) ++triangles;
+                bool finite = true;
+                for (int n = 0; n < 8; ++n) {
+                    c[n] = g.At(i + mc::VertexOffset[n][0], j + mc::VertexOffset[n][1], k + mc::VertexOffset[n][2]);
+                    finite &= std::isfinite(c[n]);
+                    if (c[n] <= v) flag |= 1 << n;
+                }
+                if (!finite) continue;
+                for (int t = 0; mc::TriangleConnectionTable[flag][t] >= 0; ++t) {
+                    const int e = mc::TriangleConnectionTable[flag][t];
+                    int lo = mc::EdgeConnection[e][0], hi = mc::EdgeConnection[e][1];
+                    int axis = 0;
+                    while (mc::VertexOffset[lo][axis] == mc::VertexOffset[hi][axis]) ++axis;
+                    if (mc::VertexOffset[lo][axis] > mc::VertexOffset[hi][axis]) std::swap(lo, hi);
+                    const double f0 = c[lo], f1 = c[hi];
+                    double p[3];
+                    for (int q = 0; q < 3; ++q) p[q] = corner[q] + mc::VertexOffset[lo][q];
+                    p[axis] += f1 == f0 ? 0.5 : (v - f0) / (f1 - f0);
+                    const Vector w = origin + f.gridStep[0] * p[0] + f.gridStep[1] * p[1] + f.gridStep[2] * p[2];
+                    out.insert(out.end(), {static_cast<float>(w.x), static_cast<float>(w.y), static_cast<float>(w.z)});
+                }
             }
-    return triangles;
+    return out;
 }
 
-TEST_F(VolumetricSurface, TriangleCountsMatchAPlainMarchOverTheGrid) {
-    // A p-like orbital with both signs.
-    rig.FillVoxels(0, {40, 36, 44}, kUnitSteps(0.3),
-                   [](const Vector& p) { return p.x * std::exp(-Length(p)); });
+/// The engine's vertices of a frame and level, exactly as the reference march places and orders them.
+::testing::AssertionResult SameVerticesAsTheReference(test::SurfaceRig& rig, int frame, int level) {
+    const SurfaceArrays a = rig.Copy(frame, level);
+    const std::vector<float> expected = ReferenceVertices(rig.doc.GetFrame(frame), rig.settings.isoLevel[level]);
+    if (static_cast<std::size_t>(3 * a.count) != expected.size())
+        return ::testing::AssertionFailure() << a.count << " vertices, the reference has " << expected.size() / 3;
+    for (std::size_t q = 0; q < expected.size(); ++q)
+        if (a.vertices[q] != expected[q])
+            return ::testing::AssertionFailure() << "vertex " << q / 3 << " differs: " << a.vertices[q] << " against "
+                                                 << expected[q];
+    return ::testing::AssertionSuccess() << a.count << " vertices";
+}
+
+TEST_F(VolumetricSurface, EveryVertexIsThatOfAPlainPerCubeMarchInItsOrder) {
+    // A p-like orbital with both signs on an anisotropic grid, and a skewed one with non-finite voxels.
+    rig.FillVoxels(0, {40, 36, 44}, kUnitSteps(0.3), [](const Vector& p) { return p.x * std::exp(-Length(p)); });
+    rig.FillVoxels(1, {30, 33, 31}, {Vector(0.3, 0, 0), Vector(0.1, 0.28, 0), Vector(-0.05, 0.07, 0.3)},
+                   [](const Vector& p) { return (p.x + 0.5 * p.z) * std::exp(-Length(p) / 1.5); });
+    VoxelGrid& g = rig.doc.GetFrame(1).voxels;
+    g.At(15, 16, 20) = NAN;
+    g.At(20, 10, 12) = INFINITY;
+    g.At(9, 20, 15) = -INFINITY;
     rig.FixLevels({0.01, 0.05, 0.1, -0.01, -0.05, -0.1});
     rig.Start();
-    ASSERT_TRUE(rig.cubes.CreateIsoSurface(0));
-    for (int l = 0; l < ISO_LEVELS; ++l) {
-        const SurfaceArrays a = rig.Copy(0, l);
-        EXPECT_EQ(static_cast<std::size_t>(a.count / 3),
-                  ReferenceTriangleCount(rig.doc.GetFrame(0).voxels, rig.settings.isoLevel[l]))
-            << "level " << l;
-        EXPECT_GT(a.count, 0);
+    for (int f = 0; f < 2; ++f) {
+        ASSERT_TRUE(rig.cubes.CreateIsoSurface(f));
+        for (int l = 0; l < ISO_LEVELS; ++l) {
+            EXPECT_TRUE(SameVerticesAsTheReference(rig, f, l)) << "frame " << f << " level " << l;
+            EXPECT_GT(rig.Copy(f, l).count, 0) << "frame " << f << " level " << l;
+        }
     }
 }
 
@@ -253,6 +292,7 @@ TEST_F(CubeFileSurface, RealAndAwkwardFilesGiveFiniteSurfacesInsideTheirGrids) {
             for (int l = 0; l < ISO_LEVELS; ++l) {
                 const SurfaceArrays a = rig.Copy(f, l);
                 vertices += a.count;
+                EXPECT_TRUE(SameVerticesAsTheReference(rig, f, l)) << "frame " << f << " level " << l;
                 ASSERT_TRUE(test::AllFinite(a));
                 for (int v = 0; v < a.count; ++v) {
                     const Vector p = VertexAt(a, v);

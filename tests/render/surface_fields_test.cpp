@@ -1,12 +1,17 @@
 // The two scalar fields the iso-surfaces are drawn from.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "render/ccube.h"
 #include "model/dravik_doc.h"
+#include "model/elements.h"
 #include "model/model_fixtures.h"
+#include "platform/app_message.h"
+#include "render/molecule_grid_field.h"
 #include "render/surface_fields.h"
+#include "support/test_support.h"
 
 namespace zelvor {
 namespace {
@@ -121,6 +126,71 @@ TEST_F(MoleculeFieldTest, OutsideTheGridTheFieldIsTheBoxWidth) {
     EXPECT_EQ(Sample(W, 0, 0), W);
     EXPECT_EQ(Sample(0, 0, -W), W);
     EXPECT_EQ(Sample(std::nan(""), 0, 0), W);
+}
+
+// The grid field works per atom over the points of a cell and takes each atom once where it may; the point field
+// walks the 27 cells around one point. On a real protein, with atoms listed by several cells, points outside the
+// atom grid and a surface distance at which the y neighbour settles early, they must agree to the last bit.
+TEST(MoleculeGridFieldTest, EqualsThePointFieldAtEveryGridPointOfARealProtein) {
+    HeadlessMessageSink sink;
+    SetMainWindowTarget(&sink);
+    CElements elements(test::BinDir() + "/Elements.dat");
+    CDravikDoc doc;
+    ASSERT_EQ(doc.ReadPDBFile(test::DataPath("pymol-1hpv.pdb").c_str()), 1);
+    SetMainWindowTarget(nullptr);
+    const Frame& frame = doc.GetFrame(0);
+    ASSERT_GT(frame.atomCount, 1000);
+    const double W = frame.maxCellWidth;
+
+    // Each atom listed in every cell its sphere (and a margin) reaches: many atoms in several cells.
+    const int n = 9;
+    CCubeGrid cells(n, n, n);
+    const auto cellOf = [&](double c) { return std::clamp(static_cast<int>((c / W + 0.5) * (n - 1)), 0, n - 1); };
+    for (int a = 1; a <= frame.atomCount; ++a) {
+        const Atom& atom = frame.atoms[a];
+        const double r = atom.element->vdWRadius + 0.5;
+        const Vector& p = atom.position;
+        for (int x = cellOf(p.x - r); x <= cellOf(p.x + r); ++x)
+            for (int y = cellOf(p.y - r); y <= cellOf(p.y + r); ++y)
+                for (int z = cellOf(p.z - r); z <= cellOf(p.z + r); ++z) cells.AddAtomA(x, y, z, &atom);
+    }
+    cells.CreateAtomsList();
+
+    // From -0.7 W to 0.7 W: the outer planes lie beyond the atom grid, which ends W / (2 (n - 1)) past +-W / 2.
+    const int points = 44;
+    const double K = 1.4, origin = -0.7 * W, step = 1.4 * W / (points - 1);
+    CMoleculeGridField grid(frame, cells, K, origin, step, points, &doc, doc.ContentGeneration());
+    ASSERT_FALSE(grid.Stale());
+    const CMoleculeField field(frame, &cells, K, &doc, doc.ContentGeneration());
+    const std::size_t plane = static_cast<std::size_t>(points) * points;
+    std::vector<float> values(plane), sx(plane), sy(plane), sz(plane), red(plane), green(plane), blue(plane);
+    const std::vector<std::uint8_t> all(plane, 1);
+    int inside = 0, outside = 0, settled = 0;
+    for (int i = 0; i < points; ++i) {
+        grid.SampleValues(i, values.data());
+        grid.SampleDetails(i, all.data(), {sx.data(), sy.data(), sz.data(), red.data(), green.data(), blue.data()});
+        for (int j = 0; j < points; ++j)
+            for (int k = 0; k < points; ++k) {
+                const std::size_t p = static_cast<std::size_t>(j) * points + k;
+                Atom nearest;
+                float r = 0, g = 0, b = 0, nx = 1.0f, ny = 1.0f, nz = 1.0f;
+                const double v = field.GetMoleculeDistance(origin + i * step, origin + j * step, origin + k * step,
+                                                           nearest, r, g, b, nx, ny, nz);
+                ASSERT_EQ(values[p], static_cast<float>(v)) << i << " " << j << " " << k;
+                ASSERT_EQ(sx[p], nx) << i << " " << j << " " << k;
+                ASSERT_EQ(sy[p], ny) << i << " " << j << " " << k;
+                ASSERT_EQ(sz[p], nz) << i << " " << j << " " << k;
+                ASSERT_EQ(red[p], r) << i << " " << j << " " << k;
+                ASSERT_EQ(green[p], g) << i << " " << j << " " << k;
+                ASSERT_EQ(blue[p], b) << i << " " << j << " " << k;
+                ++(v == W ? outside : v == 0.0 ? inside : settled);
+            }
+    }
+    // Every kind of point was met: inside atoms, in the gaps, and beyond the atom grid.
+    EXPECT_GT(inside, 1000);
+    EXPECT_GT(settled, 1000);
+    EXPECT_GT(outside, 1000);
+    ResetElementTable();
 }
 
 class VoxelFieldTest : public ::testing::Test {
