@@ -255,7 +255,7 @@ TEST(Governor, FramesAreGivenBackBelowTheMinimumAndNeverGoBelowTheFloor) {
     ScriptedGovernor g({5, 40, 10});
     double now = 0.0;
     g.governor->SetClock([&now] { return now; });
-    const std::vector<std::pair<double, double>> readings{{90, 50}, {90, 50}, {3, 17}, {20, 50}};
+    const std::vector<std::pair<double, double>> readings{{90, 50}, {90, 50}, {3, 14}, {20, 50}};
     g.reading = [&] {
         const auto [share, rate] = readings[std::min<std::size_t>(g.readings - 1, readings.size() - 1)];
         now += 1.0;
@@ -263,8 +263,9 @@ TEST(Governor, FramesAreGivenBackBelowTheMinimumAndNeverGoBelowTheFloor) {
         return share;
     };
     g.governor->SetSceneTesselation();
-    // Detail saved nothing and came back (2, 1: the refresh); 17 frames/s for 31.25 %; then no limit again.
-    EXPECT_EQ(g.posts, (Posts{{2, -50}, {1, 0}, {5, 17}, {5, 0}, {-1, 0}}));
+    // Detail saved nothing and came back (2, 1: the refresh); 14 frames/s aim at 26 % (60 % of the span between
+    // the limits); then no limit again.
+    EXPECT_EQ(g.posts, (Posts{{2, -50}, {1, 0}, {5, 14}, {5, 0}, {-1, 0}}));
     EXPECT_EQ(g.governor->FrameRateLimit(), 0);
     EXPECT_EQ(g.settings.renderQuality, 8);
     EXPECT_TRUE(g.governor->HasConverged());
