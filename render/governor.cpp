@@ -18,6 +18,8 @@ constexpr double MAX_AMOUNT = 1000.0;
 
 constexpr double SURFACE_COARSENING = 1.4;  // per pass beyond the surface distance
 constexpr int MAX_FRAME_PASSES = 6;
+/// Below this many pictures a second a reading counts too few of them to tell their cost.
+constexpr double MIN_WEIGHED_RATE = 2.0;
 
 int TruncatedAmount(double difference) {
     return static_cast<int>(std::trunc(std::clamp(difference, -MAX_AMOUNT, MAX_AMOUNT)));
@@ -55,7 +57,9 @@ double AdjustSurfaceStep(double surfaceStep, double surfaceDistance, int amount)
 
 bool ChangePaidOff(const GovernorLoad& before, const GovernorLoad& after, bool perFrame) {
     if (after.share <= before.share - std::max(3.0, 0.1 * before.share)) return true;
-    if (!perFrame || !(before.framesPerSecond > 0.0) || !(after.framesPerSecond > 0.0)) return false;
+    if (!perFrame) return false;
+    // Two or three pictures in a reading are too few to weigh: with pictures that slow, less detail stays.
+    if (!(before.framesPerSecond >= MIN_WEIGHED_RATE) || !(after.framesPerSecond > 0.0)) return true;
     return after.share / after.framesPerSecond <= 0.9 * before.share / before.framesPerSecond;
 }
 

@@ -80,7 +80,8 @@ struct GovernorLoad {
 /// True when a change that took the load from `before` to `after` paid for what it cost the picture: it saved
 /// a tenth of the share, and at least three points (a second's reading varies by about that much). With
 /// `perFrame`, saving a tenth of the processor time per picture also counts: a program that draws as fast as
-/// it can keeps its share and draws more pictures instead, which fewer frames per second then turn into share.
+/// it can keeps its share and draws more pictures instead, which fewer frames per second then turn into share;
+/// and when the pictures came too slowly before the change to weigh them (under 2 a second), it counts as paid.
 bool ChangePaidOff(const GovernorLoad& before, const GovernorLoad& after, bool perFrame);
 
 /// The frame-rate limit that brings a share of `share` at `framesPerSecond` to `target`, taking the cost as

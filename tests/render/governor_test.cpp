@@ -158,7 +158,9 @@ TEST(GovernorRules, AChangePaysOffBySavingShareOrTimePerPicture) {
     EXPECT_TRUE(ChangePaidOff({95, 10}, {95, 12}, true));
     EXPECT_FALSE(ChangePaidOff({95, 10}, {95, 12}, false));
     EXPECT_FALSE(ChangePaidOff({95, 10}, {95, 10.5}, true));
-    EXPECT_FALSE(ChangePaidOff({95, 0}, {95, 12}, true));  // no pictures counted: nothing to compare
+    // Under two pictures a second they are too few to weigh: less detail stays.
+    EXPECT_TRUE(ChangePaidOff({100, 0.6}, {100, 0.8}, true));
+    EXPECT_FALSE(ChangePaidOff({100, 0.6}, {100, 0.8}, false));
     // The frame rate for a target share: proportional, floored at 4, no limit at the tick rate.
     EXPECT_EQ(FrameRateFor(50, 80, 31.25), 19);
     EXPECT_EQ(FrameRateFor(10, 99, 31.25), 4);
@@ -241,6 +243,18 @@ TEST(Governor, AProteinDrawnAsFastAsPossibleIsBroughtWithinTheLimits) {
     EXPECT_GT(g.settings.surfaceStep, g.settings.surfaceDistance);
     EXPECT_LE(g.settings.surfaceStep, MAX_SURFACE_STEP);
     EXPECT_GE(g.governor->FrameRateLimit(), MIN_FRAME_RATE);
+}
+
+TEST(Governor, ASystemWhosePicturesTakeLongerThanAReadingIsBroughtWithinTheLimits) {
+    // 3.2 s per picture at the starting quality: a reading sees no picture finished.
+    ScriptedGovernor g({5, 40, 10});
+    g.settings.showSurface = 1;
+    const SimulatedScene scene{0.05, 2e-3, 0.03, 0.005, 2.0};
+    const double share = Govern(g, scene);
+    EXPECT_GT(share, 5.0);
+    EXPECT_LT(share, 40.0);
+    EXPECT_TRUE(g.governor->HasConverged());
+    EXPECT_LT(g.settings.renderQuality, 8);
 }
 
 TEST(Governor, FramesAreGivenBackBelowTheMinimumAndNeverGoBelowTheFloor) {
