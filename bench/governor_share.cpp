@@ -65,10 +65,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
                          : name == "--settle" ? &options.settle
                          : name == "--window" ? &options.window
                                               : nullptr;
-        if (target == nullptr || i + 1 >= argc) return false;
-        char* end = nullptr;
-        *target = std::strtod(argv[++i], &end);
-        if (*end != '\0' || !(*target >= 0.0) || *target > 86400.0) return false;
+        if (target == nullptr || !ReadSecondsArgument(argc, argv, i, *target)) return false;
     }
     return options.window > 0.0;
 }

@@ -251,4 +251,11 @@ std::map<std::string, std::string> SaverEnvironment(const std::string& display, 
             {"XDG_RUNTIME_DIR", folder}};
 }
 
+bool ReadSecondsArgument(int argc, char** argv, int& i, double& seconds) {
+    if (i + 1 >= argc) return false;
+    char* end = nullptr;
+    seconds = std::strtod(argv[++i], &end);
+    return *end == '\0' && seconds >= 0.0 && seconds <= 86400.0;
+}
+
 }  // namespace zelvor::bench

@@ -69,6 +69,10 @@ std::string ReadAll(const std::string& path);
 /// The last `lines` lines of text.
 std::string Tail(const std::string& text, int lines);
 
+/// Reads the value of a seconds option (0 .. one day) from argv[i + 1] and moves i past it; false when there
+/// is none or it is not such a number.
+bool ReadSecondsArgument(int argc, char** argv, int& i, double& seconds);
+
 /// Sleeps up to `seconds` while the process runs; false when it ended.
 bool StayAlive(MeasuredProcess& process, double seconds);
 
