@@ -1,6 +1,7 @@
 #include "platform/dynamic_library.h"
 
 #include <dlfcn.h>
+#include <link.h>
 
 #include <utility>
 
@@ -50,6 +51,20 @@ void* DynamicLibrary::Symbol(const std::string& name) {
     // A symbol may legitimately be null; only dlerror tells a failure.
     const char* text = dlerror();
     error_ = text ? std::string(text) : std::string();
+    return address;
+}
+
+void* DynamicLibrary::OwnSymbol(const std::string& name) {
+    void* address = Symbol(name);
+    if (address == nullptr) return nullptr;
+    link_map* own = nullptr;
+    link_map* holder = nullptr;
+    Dl_info info;
+    if (dlinfo(handle_, RTLD_DI_LINKMAP, &own) != 0 ||
+        dladdr1(address, &info, reinterpret_cast<void**>(&holder), RTLD_DL_LINKMAP) == 0 || holder != own) {
+        error_ = name + ": not defined by this library";
+        return nullptr;
+    }
     return address;
 }
 

@@ -23,6 +23,9 @@ public:
 
     /// Address of an exported symbol, or null (Error() then says why).
     void* Symbol(const std::string& name);
+    /// Address of a symbol this library defines itself; null for a missing one and for one that only a library
+    /// it depends on provides (dlsym would find the C library's "abort" through any module).
+    void* OwnSymbol(const std::string& name);
     /// Symbol cast to a function pointer type.
     template <class Function>
     Function Resolve(const std::string& name) {
