@@ -60,7 +60,7 @@ double LjPairForces::Compute(double boxLength, const std::vector<Vec3>& position
 }
 
 bool LjPairForces::ListIsStale(double boxLength, const std::vector<Vec3>& positions) const {
-    if (boxLength != listBox_ || positions.size() != listPositions_.size() || rebuilds_ == 0)
+    if (boxLength != listBox_ || positions.size() != listPositions_.size() || !listed_)
         return true;
     const double half = 0.5 * boxLength;
     const double limit2 = 0.25 * kSkin * kSkin;  // two atoms each within half the skin stay listed
@@ -75,7 +75,7 @@ bool LjPairForces::ListIsStale(double boxLength, const std::vector<Vec3>& positi
 }
 
 void LjPairForces::BuildList(double boxLength, const std::vector<Vec3>& positions) {
-    ++rebuilds_;
+    listed_ = true;
     listBox_ = boxLength;
     listPositions_ = positions;
     partners_.resize(positions.size());
@@ -120,7 +120,8 @@ void LjPairForces::ListByCells(double boxLength, int cellsPerSide, int reach, co
     const double perLength = m / boxLength;
     const double half = 0.5 * boxLength;
     const int n = static_cast<int>(positions.size());
-    auto clampCell = [m](double c) { return std::clamp(static_cast<int>(c), 0, m - 1); };
+    // Written so that a position gone non-finite (a run that blew up) lands in a cell instead of overflowing.
+    auto clampCell = [m](double c) { return c >= 1.0 ? (c < m ? static_cast<int>(c) : m - 1) : 0; };
 
     // Counting sort of the atoms by cell.
     cellOfAtom_.resize(static_cast<std::size_t>(n));

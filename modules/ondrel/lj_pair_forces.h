@@ -26,8 +26,6 @@ class LjPairForces {
 public:
     /// Writes the forces and returns the potential energy.
     double Compute(double boxLength, const std::vector<Vec3>& positions, std::vector<Vec3>& forces);
-    /// How often the list was built (for tests and progress output).
-    long Rebuilds() const { return rebuilds_; }
 
 private:
     bool ListIsStale(double boxLength, const std::vector<Vec3>& positions) const;
@@ -36,7 +34,7 @@ private:
     void ListByCells(double boxLength, int cellsPerSide, int reach, const std::vector<Vec3>& positions);
 
     double listBox_ = 0;
-    long rebuilds_ = 0;
+    bool listed_ = false;
     std::vector<Vec3> listPositions_;  // where the atoms were when the list was built
     std::vector<int> neighbourStart_;  // atom i's partners j > i: neighbours_[start[i] .. start[i+1])
     std::vector<int> neighbours_;
