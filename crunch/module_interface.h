@@ -18,12 +18,13 @@ using CrashHookFn = void* (*)();
 using SetCallBackFuncAddressesFn = void (*)(ShouldThreadStopFn, ModuleVariablesAreReadyFn, GraphIsReadyFn,
                                             GetRedirStdIOHandlesFn, CrashHookFn);
 using BeginCalculationFn = void (*)();
-/// The module stores into each target: atom count, labels, title, x, y, z, cell a, b, c (doubles or floats as
-/// the precision flag says, arrays of values or of pointers as the indirection level says), indirection
-/// level, a spare int and the precision flag.
-using GetAddressesOfCalculationDataFn = void (*)(int** atomCount, char*** labels, char** title, void** x, void** y,
+/// The module stores into each target: the atom count, its label array, its title, where its x, y, z and cell
+/// vectors a, b, c lie (doubles or floats as the precision flag says, arrays of values or of pointers as the
+/// indirection level says), the indirection level, a spare int and the precision flag. The program then
+/// reads the coordinates through the stored pointers while the calculation runs.
+using GetAddressesOfCalculationDataFn = void (*)(int* atomCount, char*** labels, char** title, void** x, void** y,
                                                  void** z, void** cellA, void** cellB, void** cellC,
-                                                 int** indirectionLevel, int** spare, int** precisionFlag);
+                                                 int* indirectionLevel, int* spare, int* precisionFlag);
 
 /// Setters of the settings pages, one per input kind.
 using RealSetterFn = void (*)(double value);

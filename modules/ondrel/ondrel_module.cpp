@@ -190,10 +190,9 @@ extern "C" ONDREL_EXPORT void BeginCalculation() {
     Say("Ondrel: ended after " + std::to_string(step) + " steps");
 }
 
-extern "C" ONDREL_EXPORT void GetAddressesOfCalculationData(int* atomCount, char*** labels, char** title, double** x,
-                                                 double** y, double** z, double** cellA, double** cellB,
-                                                 double** cellC, int* indirectionLevel, int* spare,
-                                                 int* doublePrecision) {
+extern "C" ONDREL_EXPORT void GetAddressesOfCalculationData(int* atomCount, char*** labels, char** title, void** x,
+                                                 void** y, void** z, void** cellA, void** cellB, void** cellC,
+                                                 int* indirectionLevel, int* spare, int* doublePrecision) {
     if (atomCount) *atomCount = gData.atomCount;
     if (labels) *labels = gData.labels.data();
     if (title) *title = gData.title;

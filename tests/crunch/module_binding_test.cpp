@@ -91,6 +91,23 @@ TEST_F(ModuleBindingTest, AModuleBesideItsListIsBoundWithASetterOfEachKind) {
     EXPECT_TRUE(calc.graphs.at("b").pointClickFunction);
 }
 
+TEST_F(ModuleBindingTest, TheShippedListBindsOndrelWithEveryEntryPointAndSetter) {
+    // The list and the library as the build puts them beside the program.
+    CNumberCrunchModules modules;
+    ASSERT_TRUE(modules.LoadAndVerifyModules(std::string(ZELVOR_BIN_DIR) + "/modules/Modules.xml", true));
+    EXPECT_TRUE(messages.Texts().empty());
+    ASSERT_EQ(modules.menuToFile.count("Ondrel"), 1u);
+    CalcData& calc = modules.calculations.at(modules.menuToFile.at("Ondrel"));
+    EXPECT_TRUE(calc.beginCalculation && calc.setCallBackFuncAddresses && calc.getAddressesOfCalculationData);
+    int setters = 0;
+    for (auto& [pageName, page] : calc.pages)
+        for (auto& [name, property] : page) {
+            EXPECT_TRUE(property.realSetter || property.integerSetter || property.stringSetter) << pageName << ": " << name;
+            ++setters;
+        }
+    EXPECT_EQ(setters, 6);
+}
+
 TEST_F(ModuleBindingTest, UnusableLibrariesLeaveTheMenuAndMissingFunctionsAreReported) {
     const std::string missingFile = dir.path().toStdString() + "/libabsent.so";
     const std::string pages = R"(
