@@ -9,29 +9,17 @@
 #include <memory>
 #include <mutex>
 
+#include "app/xml_handles.h"
+
 namespace zelvor {
 
 namespace {
 
-const xmlChar* Xml(const char* text) { return reinterpret_cast<const xmlChar*>(text); }
-
-struct DocDeleter {
-    void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
-};
-struct ContextDeleter {
-    void operator()(xmlXPathContext* context) const { xmlXPathFreeContext(context); }
-};
-struct ObjectDeleter {
-    void operator()(xmlXPathObject* object) const { xmlXPathFreeObject(object); }
-};
-
-/// A string libxml2 allocated, released with xmlFree.
-std::string TakeXmlString(xmlChar* text) {
-    if (text == nullptr) return {};
-    std::string result(reinterpret_cast<const char*>(text));
-    xmlFree(text);
-    return result;
-}
+const xmlChar* Xml(const char* text) { return xml::Text(text); }
+using xml::ContextDeleter;
+using xml::DocDeleter;
+using xml::ObjectDeleter;
+std::string TakeXmlString(xmlChar* text) { return xml::TakeString(text); }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }

@@ -10,30 +10,18 @@
 #include <memory>
 #include <mutex>
 
+#include "app/xml_handles.h"
 #include "crunch/number_crunch_modules.h"
 
 namespace zelvor {
 
 namespace {
 
-const xmlChar* Xml(const char* text) { return reinterpret_cast<const xmlChar*>(text); }
-
-struct DocDeleter {
-    void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
-};
-struct ContextDeleter {
-    void operator()(xmlXPathContext* context) const { xmlXPathFreeContext(context); }
-};
-struct ObjectDeleter {
-    void operator()(xmlXPathObject* object) const { xmlXPathFreeObject(object); }
-};
-
-std::string TakeXmlString(xmlChar* text) {
-    if (text == nullptr) return {};
-    std::string result(reinterpret_cast<const char*>(text));
-    xmlFree(text);
-    return result;
-}
+const xmlChar* Xml(const char* text) { return xml::Text(text); }
+using xml::ContextDeleter;
+using xml::DocDeleter;
+using xml::ObjectDeleter;
+std::string TakeXmlString(xmlChar* text) { return xml::TakeString(text); }
 
 /// The element's name as written, prefix included: "bk:Page" is not "Page".
 std::string LiteralName(const xmlNode* node) {
