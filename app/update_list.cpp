@@ -15,12 +15,6 @@ namespace zelvor {
 
 namespace {
 
-const xmlChar* Xml(const char* text) { return xml::Text(text); }
-using xml::ContextDeleter;
-using xml::DocDeleter;
-using xml::ObjectDeleter;
-std::string TakeXmlString(xmlChar* text) { return xml::TakeString(text); }
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -34,20 +28,20 @@ std::vector<std::string> ListedVersions(std::string_view listText, const std::st
 
     // No network access and no entity substitution: the list is data from outside.
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    std::unique_ptr<xmlDoc, DocDeleter> doc(
+    std::unique_ptr<xmlDoc, xml::DocDeleter> doc(
         xmlReadMemory(listText.data(), static_cast<int>(listText.size()), "Updates.xml", nullptr, options));
     if (!doc) return {};
-    std::unique_ptr<xmlXPathContext, ContextDeleter> context(xmlXPathNewContext(doc.get()));
-    if (!context || xmlXPathRegisterNs(context.get(), Xml("bk"), Xml("urn:Cobrant")) != 0) return {};
-    std::unique_ptr<xmlXPathObject, ObjectDeleter> found(
-        xmlXPathEvalExpression(Xml("//bk:Application"), context.get()));
+    std::unique_ptr<xmlXPathContext, xml::ContextDeleter> context(xmlXPathNewContext(doc.get()));
+    if (!context || xmlXPathRegisterNs(context.get(), xml::Text("bk"), xml::Text("urn:Cobrant")) != 0) return {};
+    std::unique_ptr<xmlXPathObject, xml::ObjectDeleter> found(
+        xmlXPathEvalExpression(xml::Text("//bk:Application"), context.get()));
     if (!found || found->nodesetval == nullptr) return {};
 
     std::vector<std::string> versions;
     for (int i = 0; i < found->nodesetval->nodeNr; ++i) {
         xmlNode* node = found->nodesetval->nodeTab[i];
-        if (TakeXmlString(xmlGetNoNsProp(node, Xml("Name"))) != programName) continue;
-        versions.push_back(TakeXmlString(xmlNodeGetContent(node)));
+        if (xml::TakeString(xmlGetNoNsProp(node, xml::Text("Name"))) != programName) continue;
+        versions.push_back(xml::TakeString(xmlNodeGetContent(node)));
     }
     return versions;
 }

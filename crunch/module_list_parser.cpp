@@ -17,12 +17,6 @@ namespace zelvor {
 
 namespace {
 
-const xmlChar* Xml(const char* text) { return xml::Text(text); }
-using xml::ContextDeleter;
-using xml::DocDeleter;
-using xml::ObjectDeleter;
-std::string TakeXmlString(xmlChar* text) { return xml::TakeString(text); }
-
 /// The element's name as written, prefix included: "bk:Page" is not "Page".
 std::string LiteralName(const xmlNode* node) {
     std::string name = reinterpret_cast<const char*>(node->name);
@@ -35,11 +29,11 @@ bool Is(const xmlNode* node, const char* name) { return LiteralName(node) == nam
 
 /// An attribute without namespace; absent reads as "".
 std::string Attribute(const xmlNode* node, const char* name) {
-    return TakeXmlString(xmlGetNoNsProp(node, Xml(name)));
+    return xml::TakeString(xmlGetNoNsProp(node, xml::Text(name)));
 }
 
 /// The whole text content of an element.
-std::string Text(const xmlNode* node) { return TakeXmlString(xmlNodeGetContent(node)); }
+std::string Text(const xmlNode* node) { return xml::TakeString(xmlNodeGetContent(node)); }
 
 /// Calls visit for each child element, in document order; text, comments and other nodes are skipped.
 template <class Visit>
@@ -170,13 +164,13 @@ int CNumberCrunchModules::ParseXMLModuleList() {
 
     // The list comes from outside: no network access, no entity substitution, no DTD loading.
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    std::unique_ptr<xmlDoc, DocDeleter> doc(xmlReadFile(moduleListPath.c_str(), nullptr, options));
+    std::unique_ptr<xmlDoc, xml::DocDeleter> doc(xmlReadFile(moduleListPath.c_str(), nullptr, options));
     if (!doc || xmlDocGetRootElement(doc.get()) == nullptr) return 0;
-    std::unique_ptr<xmlXPathContext, ContextDeleter> context(xmlXPathNewContext(doc.get()));
-    if (!context || xmlXPathRegisterNs(context.get(), Xml("bk"), Xml("urn:Cobrant")) != 0) return 0;
+    std::unique_ptr<xmlXPathContext, xml::ContextDeleter> context(xmlXPathNewContext(doc.get()));
+    if (!context || xmlXPathRegisterNs(context.get(), xml::Text("bk"), xml::Text("urn:Cobrant")) != 0) return 0;
     context->node = xmlDocGetRootElement(doc.get());
-    std::unique_ptr<xmlXPathObject, ObjectDeleter> found(
-        xmlXPathEvalExpression(Xml("//bk:Calculation"), context.get()));
+    std::unique_ptr<xmlXPathObject, xml::ObjectDeleter> found(
+        xmlXPathEvalExpression(xml::Text("//bk:Calculation"), context.get()));
     if (!found) return 0;
     if (found->nodesetval == nullptr) return 1;
 
