@@ -146,12 +146,11 @@ bool CSaverApp::RunSaver() {
     ShowFrameRateIfAsked(view);
     frame_->ShowFullScreen();
     view->PostInit();
-    WatchInputOffTheMainThread();
-    if (inputWatch_) view->SetPointerObserver([watch = inputWatch_.get()](QPoint p) { watch->PointerSeenAt(p.x(), p.y()); });
+    WatchInputOffTheMainThread(*view);
     return true;
 }
 
-void CSaverApp::WatchInputOffTheMainThread() {
+void CSaverApp::WatchInputOffTheMainThread(CSaverView& view) {
     // One paint of a large system can keep the main thread for seconds; the user's move must end the saver
     // at once all the same. The watch asks the main thread for the ordinary end, and if that has not come
     // within 50 ms (a paint, a join of a busy worker) it ends the process itself: a full-screen saver holds
@@ -162,6 +161,8 @@ void CSaverApp::WatchInputOffTheMainThread() {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         std::_Exit(CSaverWnd::EXIT_CODE & 0xff);
     });
+    // Moves the view has judged are the view's: the watch measures from where the view last saw the pointer.
+    view.SetPointerObserver([watch = inputWatch_.get()](QPoint p) { watch->PointerSeenAt(p.x(), p.y()); });
 }
 
 void CSaverApp::EndOnInput() {

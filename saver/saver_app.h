@@ -53,7 +53,7 @@ public:
     /// Full-screen mode.
     bool RunSaver();
     /// Full-screen mode: the input that ends the saver is also watched on a thread of its own.
-    void WatchInputOffTheMainThread();
+    void WatchInputOffTheMainThread(CSaverView& view);
     /// The view of the current mode (null when there is none).
     CSaverView* GetView() const;
     /// "Is ScreenSaver NumberCrunching" in "Config" is "Yes".
