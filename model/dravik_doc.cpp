@@ -50,11 +50,21 @@ double CDravikDoc::GetMaxCellWidth(int f) const {
 void CDravikDoc::FirstFrameWasRead() {
     firstFrameRead_.store(true);
     UpdateAllViews(HINT_NEW_DATA);
+    SetDefaultCorrFuncSettings();
+    isNewDoc_.store(false);
+}
+
+void CDravikDoc::SetDefaultCorrFuncSettings() {
     corrFunc_.radialCutoff = frames_[0].halfMinCell;
     corrFunc_.secondRange = 10.0;
     corrFunc_.points1 = 50;
     corrFunc_.points2 = 50;
-    isNewDoc_.store(false);
+}
+
+void CDravikDoc::SetTitleText(const std::string& text) {
+    const std::size_t n = std::min(text.size(), static_cast<std::size_t>(TITLE_SIZE - 1));
+    std::copy_n(text.data(), n, title_.get());
+    title_[n] = '\0';
 }
 
 bool CDravikDoc::OnNewDocument() {
@@ -63,7 +73,11 @@ bool CDravikDoc::OnNewDocument() {
     return true;
 }
 
-void CDravikDoc::OnCloseDocument() { AdviseGracefullExit(); }
+void CDravikDoc::OnCloseDocument() {
+    // The calculation writes into frame 0 until it has ended.
+    if (calculation_ != nullptr) calculation_->ShutDownNumberCrunching();
+    AdviseGracefullExit();
+}
 
 void CDravikDoc::FreeFrames() {
     // The view and the surface worker read atoms under the atom lock; never free them under their feet.

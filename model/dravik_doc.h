@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model/atom.h"
+#include "model/doc_calculation.h"
 #include "model/doc_template.h"
 #include "model/frame.h"
 #include "model/vector.h"
@@ -136,6 +137,20 @@ public:
     void RemoveObserver(CDocObserver* view);
     void UpdateAllViews(int hint);
 
+    // --- calculation ---------------------------------------------------------------------------
+    /// The calculation that fills this document (null: none). It is shut down when the document closes.
+    void AttachCalculation(CDocCalculation* calculation) { calculation_ = calculation; }
+    CDocCalculation* Calculation() const { return calculation_; }
+    /// 1 while an attached calculation runs, else 0.
+    int IsNumberCrunching() { return calculation_ != nullptr && calculation_->IsNumberCrunching() ? 1 : 0; }
+    /// What a calculation sets when it takes over frame 0.
+    void SetLoadResult(int result) { loadResult_.store(result); }
+    void SetPercentLoaded(int percent) { percentLoaded_.store(percent); }
+    /// The document's title text, cut to fit its buffer.
+    void SetTitleText(const std::string& text);
+    /// The correlation-function defaults for the system in frame 0.
+    void SetDefaultCorrFuncSettings();
+
     /// The calculation label: application name, "_", a new UUID.
     const std::string& GetGUIDstr() const { return guid_; }
     std::string moduleLibraryName = "<your.dll>";
@@ -166,6 +181,7 @@ private:
     std::atomic<std::uint64_t> contentGeneration_{0};  // raised under the atom lock
     std::vector<CDocObserver*> observers_;
     std::string guid_;
+    CDocCalculation* calculation_ = nullptr;
 };
 
 }  // namespace zelvor

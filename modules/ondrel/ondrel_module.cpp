@@ -91,6 +91,13 @@ void Publish(const LjSystem& system) {
     }
     system.CopyPositionsInAngstrom(gData.x.data(), gData.y.data(), gData.z.data());
     const double edge = system.BoxLength() * kAngstromPerSigma;
+    // Centred on the origin, as the program centres the frames of files: the box then spans the largest
+    // coordinate either way, which is what the program sizes the drawn cell by.
+    for (int i = 0; i < gData.atomCount; ++i) {
+        gData.x[i] -= 0.5 * edge;
+        gData.y[i] -= 0.5 * edge;
+        gData.z[i] -= 0.5 * edge;
+    }
     gData.cellA[0] = edge;
     gData.cellB[1] = edge;
     gData.cellC[2] = edge;

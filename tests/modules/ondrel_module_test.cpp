@@ -71,10 +71,12 @@ Addresses Fetch() {
     return d;
 }
 
+// Positions are published centred on the origin: within half the box edge either way.
 bool InCell(const Addresses& d) {
+    const double half = 0.5 * d.a[0];
     for (int i = 0; i < d.count; ++i)
         for (const double* axis : {d.x, d.y, d.z})
-            if (!(axis[i] >= 0 && axis[i] < d.a[0]))
+            if (!(axis[i] >= -half && axis[i] < half))
                 return false;
     return d.count > 0;
 }
