@@ -189,6 +189,11 @@ TEST_F(CalculationLifecycleTest, PauseResumeAndAbortOfAPollingModule) {
 }
 
 TEST_F(CalculationLifecycleTest, AModuleThatIgnoresTheStopRequestIsTerminatedAfterItsExitCommand) {
+#ifdef __SANITIZE_THREAD__
+    // The thread checker delivers signals at points of its own choosing, through frames that cannot be
+    // unwound: a thread cancelled at any instruction cannot end under it.
+    GTEST_SKIP() << "asynchronous cancellation does not work under ThreadSanitizer";
+#endif
     auto waits = std::make_shared<InstantWaits>();
     Choose("stubborn_module");
     ASSERT_TRUE(run.StartNumberCrunching());
