@@ -105,8 +105,8 @@ void CRedirectStdIO::CreatePipeHandles() {
     CreatePipe(stdoutRead_, stdoutWrite_, "Stdout pipe creation failed");
     savedStdin_ = fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
     if (CreatePipe(stdinRead_, stdinWrite_, "Stdin pipe creation failed")) {
-        // Reopening the read end through /proc gives an open file description of its own, which can be non-blocking without
-        // changing how the module's reads of fd 0 behave.
+        // Reopening the read end through /proc gives an open file description of its own, which can be
+        // non-blocking without changing how the module's reads of fd 0 behave.
         const std::string path = "/proc/self/fd/" + std::to_string(stdinRead_);
         stdinPeek_ = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     }

@@ -65,7 +65,7 @@ private:
     int savedStdout_ = -1;
     int stdinRead_ = -1;      // the process's standard input
     int stdoutWrite_ = -1;    // the process's standard output and standard error
-    int stdinPeek_ = -1;      // a non-blocking open file description of the input pipe's read end, to drop unread input
+    int stdinPeek_ = -1;      // the input pipe's read end, opened again non-blocking to drop unread input
     int readerWake_ = -1;     // eventfd that ends the reader's wait at shutdown
     bool stdinRedirected_ = false;
     bool stdoutRedirected_ = false;
