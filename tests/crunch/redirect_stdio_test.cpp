@@ -243,7 +243,8 @@ TEST(RedirectStdIO, WithoutDescriptorsTheFailuresAreReportedAndNothingHangs) {
             CHECK(!redirect.FeedText2Stdin("x\n", 2));
             CHECK(!redirect.FlushPendingStdInput());
         }
-        CHECK(recorder.Texts() == (Strings{"with descriptors\n", "Stdout pipe creation failed\n", "Stdin pipe creation failed\n"}));
+        CHECK(recorder.Texts() == (Strings{"with descriptors\n", "Stdout pipe creation failed\n",
+                                            "Stdin pipe creation failed\n"}));
     }), "");
 }
 
