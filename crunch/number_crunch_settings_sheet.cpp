@@ -170,13 +170,16 @@ bool CNumberCrunchSettingsSheet::CommitEntries() {
 }
 
 void CNumberCrunchSettingsSheet::DestroyWindow() {
+    // Only inputs of this sheet: a second sheet for the same calculation has taken over the records' slots.
+    const auto release = [this](void*& control) {
+        auto* input = static_cast<CInputDlg*>(control);
+        if (input == nullptr || !isAncestorOf(input)) return;
+        delete input;
+        control = nullptr;
+    };
     for (auto& [pageName, properties] : calc_.pages)
-        for (auto& [name, p] : properties) {
-            delete static_cast<CInputDlg*>(p.control);
-            p.control = nullptr;
-        }
-    delete static_cast<CInputDlg*>(calc_.stdInputControl);
-    calc_.stdInputControl = nullptr;
+        for (auto& [name, p] : properties) release(p.control);
+    release(calc_.stdInputControl);
     while (tabs_->count() > 0) {
         QWidget* page = tabs_->widget(0);
         tabs_->removeTab(0);
