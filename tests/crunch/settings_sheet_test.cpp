@@ -186,6 +186,11 @@ TEST_F(SettingsSheetTest, AFaultingSetterAsksAndTheNextPropertyIsStillCommitted)
     letContinue = true;
     EXPECT_THROW(sheet.CommitEntries(), ModuleFault);
     EXPECT_EQ(NewCalls("libfaulty.so"), "");
+    // From OK of the modal sheet the fault reaches the caller of DoModal, not Qt's event loop.
+    QTimer::singleShot(0, &sheet, [&] { sheet.accept(); });
+    EXPECT_THROW(sheet.DoModal(), ModuleFault);
+    EXPECT_FALSE(sheet.isVisible());
+    EXPECT_EQ(asked.size(), 3u);
 }
 
 TEST_F(SettingsSheetTest, OkWithAnEntryOutOfRangeKeepsTheSheetOpenUntilItIsCorrected) {
