@@ -100,7 +100,8 @@ void CNumberCrunchSettingsSheet::BuildPropertyPages(int firstPage) {
         QWidget* page = AddPage(QString::fromLatin1(TEXT_INPUT_PAGE));
         auto* input = new CParagraphInput(
             page, STD_INPUT_FUNCTION, section_, calc_.stdInputText, QStringLiteral("Standard Input"),
-            QStringLiteral("Enter text below that ") + Text(calc_.menuName) + QStringLiteral(" will read when it runs"));
+            QStringLiteral("Enter text below that ") + Text(calc_.menuName) +
+                QStringLiteral(" will read when it runs"));
         calc_.stdInputControl = input;
         page->layout()->addWidget(input);
     }

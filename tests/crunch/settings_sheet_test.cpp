@@ -65,9 +65,11 @@ protected:
 
 const std::string RUN_PAGE = R"(
     <Page Name="Run">
-      <Property Name="b" Function="SetStepCount" Unittype="integer" Min="1" Max="100"><Prompt>Steps</Prompt></Property>
+      <Property Name="b" Function="SetStepCount" Unittype="integer" Min="1" Max="100">
+        <Prompt>Steps</Prompt></Property>
       <Property Name="a" Function="SetTimeStep" Unittype="Real" Min="0.0" Max="2.0"/>
-      <Property Name="c" Function="SetThermostat" Unittype="dropdownlist"><Item>none</Item><Item>Berendsen</Item><Item>Nose</Item></Property>
+      <Property Name="c" Function="SetThermostat" Unittype="dropdownlist">
+        <Item>none</Item><Item>Berendsen</Item><Item>Nose</Item></Property>
       <Property Name="d" Function="SetTitle" Unittype="string"><Prompt TextboxSize="line">Title</Prompt></Property>
       <Property Name="e" Function="SetTitle" Unittype="string"><Prompt TextboxSize="Word">Title</Prompt></Property>
     </Page>
@@ -141,10 +143,11 @@ TEST_F(SettingsSheetTest, AnUnseenSheetHandsTheRememberedEntriesToTheSettersAndS
         ASSERT_TRUE(sheet.CommitEntries());
         // "Other" before "Run"; its list was never opened and nothing was remembered: position 0.
         EXPECT_EQ(NewCalls("liblayout.so"), "choice 0;real 0.250000;integer 42;choice 2;string water box;");
-        auto* steps = static_cast<CIntegerInput*>(modules.calculations.at("liblayout.so").pages.at("Run").at("b").control);
+        PageData& run = modules.calculations.at("liblayout.so").pages.at("Run");
+        auto* steps = static_cast<CIntegerInput*>(run.at("b").control);
         steps->Edit()->setText("7");
         // The slider-scroller's stand-in reports a new value as the user's change does.
-        auto* timeStep = static_cast<CRealInput*>(modules.calculations.at("liblayout.so").pages.at("Run").at("a").control);
+        auto* timeStep = static_cast<CRealInput*>(run.at("a").control);
         QDoubleSpinBox* spin = timeStep->Scroller()->findChild<QDoubleSpinBox*>();
         ASSERT_NE(spin, nullptr);
         EXPECT_DOUBLE_EQ(spin->value(), 0.25);
