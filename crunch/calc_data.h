@@ -6,24 +6,9 @@
 #include <vector>
 
 #include "crunch/module_interface.h"
+#include "scrivel/meta_data.h"
 
 namespace zelvor {
-
-/// Describes one slider-scroller control (a variable of the tree view).
-struct MetaData {
-    virtual ~MetaData() = default;
-
-    double minimum = 0.0;
-    double maximum = 0.0;
-    double smallChange = 0.0;
-    double largeChange = 0.0;
-    std::string description;
-    std::string unitDescription;
-    std::int32_t precision = 3;
-    /// The double that holds the control's value (owned elsewhere).
-    double* value = nullptr;
-    std::int32_t reserved = 0;
-};
 
 /// One input of a settings page, bound to the module function that receives the entered value.
 struct ConfigData {

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "crunch/module_error_prompt.h"
+
 class QTabWidget;
 class QWidget;
 
@@ -15,9 +17,6 @@ namespace zelvor {
 class CNumberCrunchModules;
 struct CalcData;
 struct ConfigData;
-
-/// Asked when a call into a module faulted: true (Yes) lets the exception continue, false goes on.
-using ModuleErrorPrompt = std::function<bool(const std::string& function, const std::string& library)>;
 
 /// One page per settings page of the calculation (in name order), and a "Text Input" page when the module
 /// reads standard input that no file supplies. Built at construction, so the sheet also works unseen: the

@@ -132,6 +132,8 @@ bool CNumberCrunching::StartNumberCrunching() {
     std::future<pid_t> knownThreadId = threadId.get_future();
     thread_ = std::thread([this, beginCalculation, threadId = std::move(threadId), ended = threadEnded_]() mutable {
         ThreadEndSignal endSignal{ended};
+        // Named for whoever looks at the process's threads (top -H, a debugger).
+        pthread_setname_np(pthread_self(), "calculation");
         threadId.set_value(static_cast<pid_t>(syscall(SYS_gettid)));
         DllSubMainFunc(this, beginCalculation);
     });

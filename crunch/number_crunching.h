@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "crunch/calculation_stdio.h"
+#include "crunch/module_error_prompt.h"
 #include "crunch/number_crunch_modules.h"
 #include "model/dravik_doc.h"
 #include "platform/named_event.h"
@@ -25,9 +26,6 @@ public:
     /// Waits for the calculation thread to end; true when it ended within timeout.
     virtual bool ForThreadEnd(NamedEvent& ended, std::chrono::milliseconds timeout) { return ended.Wait(timeout); }
 };
-
-/// Asked when a call into a module faulted: true (Yes) lets the exception continue, false goes on.
-using ModuleErrorPrompt = std::function<bool(const std::string& function, const std::string& library)>;
 
 /// What the calculation asks of the program around it; every member may be left empty.
 struct CalculationHooks {

@@ -10,11 +10,13 @@
 #include <string_view>
 #include <thread>
 
+#include "crunch/calculation_stdio.h"
+
 namespace zelvor {
 
 class CStdinWriter;
 
-class CRedirectStdIO {
+class CRedirectStdIO : public CalculationStdIO {
 public:
     /// Creates both pipes and makes the input pipe's read end fd 0 and the output pipe's write end fd 1 and 2
     /// (stdin/stdout/stderr C and C++ streams unbuffered). Failures are written to the message stream with the texts
@@ -24,7 +26,7 @@ public:
     /// Stops the reader (wakes it by writing "in CRedirectStdIO::~CRedirectStdIO()\n" to its own stdout) and the
     /// writer, joins both, closes the pipe ends. Descriptors 0, 1 and 2 are left on /dev/null, so that later output
     /// neither raises SIGPIPE nor lands in a file that reuses a freed descriptor.
-    virtual ~CRedirectStdIO();
+    ~CRedirectStdIO() override;
     CRedirectStdIO(const CRedirectStdIO&) = delete;
     CRedirectStdIO& operator=(const CRedirectStdIO&) = delete;
 
@@ -36,17 +38,17 @@ public:
     /// Queues the bytes for the module's standard input and returns true, when the reader thread is alive (so the
     /// module's output cannot fill up and stall it) and a calculation runs; otherwise false and nothing is sent.
     /// Never blocks the caller on a full pipe.
-    bool FeedText2Stdin(const char* text, std::size_t length);
+    bool FeedText2Stdin(const char* text, std::size_t length) override;
     /// Sends a file's bytes to the module's standard input (queued, chunks of up to 1000 bytes). A missing file is
     /// created empty (nothing sent); a file that cannot be opened writes "no input file" + end of line to the
     /// message stream.
-    void FeedFile2Stdin(const std::string& path);
+    void FeedFile2Stdin(const std::string& path) override;
     /// Drops what the module has not read of its standard input yet (in the pipe or still queued), writing it to
     /// standard output; true when anything was waiting.
-    bool FlushPendingStdInput();
+    bool FlushPendingStdInput() override;
     /// The module's ends: read end of the input pipe (fd 0 after set-up) and write end of the output pipe.
-    int StdinRead() const;
-    int StdoutWrite() const;
+    int StdinRead() const override;
+    int StdoutWrite() const override;
     /// True while the reader thread is inside its blocking read.
     bool IsReading() const;
 

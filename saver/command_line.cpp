@@ -94,6 +94,22 @@ bool TakeFpsFlag(std::vector<std::string>& args) {
     return found;
 }
 
+std::string TakeModulesArgument(std::vector<std::string>& args) {
+    std::string path;
+    for (auto a = args.begin(); a != args.end();) {
+        if (*a == "--modules" && a + 1 != args.end()) {
+            path = *(a + 1);
+            a = args.erase(a, a + 2);
+        } else if (a->rfind("--modules=", 0) == 0) {
+            path = a->substr(10);
+            a = args.erase(a);
+        } else {
+            ++a;
+        }
+    }
+    return path;
+}
+
 std::string ReadViewFileArgument(const std::vector<std::string>& args) {
     if (args.size() == 2 && args[0] == "--view") return args[1];
     return {};

@@ -49,6 +49,10 @@ XScreenSaverRequest ReadXScreenSaverConventions(const std::vector<std::string>& 
 /// args and says whether there was one; the remaining arguments choose the mode as if it had not been given.
 bool TakeFpsFlag(std::vector<std::string>& args);
 
+/// Takes "--modules PATH" (or "--modules=PATH") out of args: the module list to read instead of the usual
+/// places. Empty when not given; the last one counts. It combines with every mode.
+std::string TakeModulesArgument(std::vector<std::string>& args);
+
 /// The file of "--view FILE": the program shows that file in a window (empty when not given).
 std::string ReadViewFileArgument(const std::vector<std::string>& args);
 

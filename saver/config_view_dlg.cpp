@@ -21,6 +21,9 @@
 #include <map>
 
 #include "app/gui_stream.h"
+#include "crunch/number_crunch_settings_sheet.h"
+#include "crunch/number_crunching.h"
+#include "crunch/options_dlg.h"
 #include "model/dravik_doc.h"
 #include "saver/config_sheet.h"
 #include "saver/playlist.h"
@@ -91,6 +94,8 @@ CConfigViewDlg::CConfigViewDlg(CDisplayPropSheet* sheet, CSaverApp& app, CDravik
 }
 
 CConfigViewDlg::~CConfigViewDlg() {
+    // The calculation writes into the document: it ends first.
+    calculation_.reset();
     OnClose();
     // The container owns the view's window and deletes it with itself.
 }
@@ -385,37 +390,101 @@ void CConfigViewDlg::OnDeltaposSpin1() {
     const double period = GetDisplayPollingFrequency();
     pollEdit_->setText(QString::asprintf("%3.3f", period));
     app_.pollingInterval = period * 1000.0;
+    if (CNumberCrunchModules* modules = app_.Modules()) modules->settings.pollingInterval = app_.pollingInterval;
+    if (view_ != nullptr) {
+        view_->SetPollingInterval(app_.pollingInterval);
+        if (view_->IsPolling()) view_->UpdatePollingFrequency();
+    }
     if (doc_) doc_->UpdateAllViews(HINT_FRAME_CHANGED);
 }
+
+CNumberCrunching* CConfigViewDlg::Calculation() {
+    if (!calculation_ && doc_ != nullptr && app_.Modules() != nullptr) {
+        calculation_ = std::make_unique<CNumberCrunching>(*doc_, *app_.Modules(), app_.AppName());
+        CalculationHooks hooks;
+        hooks.updatePollingFrequency = [this] {
+            if (view_ != nullptr) view_->UpdatePollingFrequency();
+        };
+        hooks.stopPolling = [this] {
+            if (view_ != nullptr) view_->StopPolling();
+        };
+        hooks.setTerminateAtExit = [this] { app_.terminateAtExit = 1; };
+        hooks.promptModuleError = [this](const std::string& function, const std::string& library) {
+            return app_.PromptModuleError(function, library) == QuestionAnswer::Yes;
+        };
+        calculation_->SetHooks(std::move(hooks));
+    }
+    return calculation_.get();
+}
+
+bool CConfigViewDlg::IsDocumentCalculating() { return doc_ != nullptr && doc_->IsNumberCrunching() != 0; }
 
 void CConfigViewDlg::OnXyzradio() {
     EnableFileControls(true);
     if (sheet_) sheet_->PresentAsNumberCrunching(0);
     app_.WriteProfileString(CPlaylist::SECTION, CPlaylist::NUMBER_CRUNCHING, "No");
     RestartChangeFileTimer();
+    if (IsDocumentCalculating()) {
+        Calculation()->AbortNumberCrunching();
+        if (view_ != nullptr) view_->UpdatePollingFrequency();
+        if (doc_->GetTitleText()[0] == '\0') {
+            PopulateXYZCombo(false);
+            OpenEntry(0);
+        }
+    }
 }
 
 void CConfigViewDlg::OnMdradio() {
     EnableFileControls(false);
+    const std::string file = app_.GetNumberCrunchModuleName();
+    CNumberCrunchModules* modules = app_.Modules();
+    if (modules != nullptr) {
+        const auto calc = modules->calculations.find(file);
+        if (calc != modules->calculations.end() && calc->second.pages.empty()) options_->setEnabled(false);
+    }
     if (sheet_) sheet_->PresentAsNumberCrunching(1);
+    if (IsDocumentCalculating()) return;
     if (doc_) doc_->AdviseGracefullExit();
     app_.WriteProfileString(CPlaylist::SECTION, CPlaylist::NUMBER_CRUNCHING, "Yes");
-    if (app_.GetNumberCrunchModuleName().empty()) {
+    if (file.empty()) {
         MessageStream() << "Select a calculation first." << std::endl;
         xyzRadio_->setChecked(true);
         OnXyzradio();
+        return;
     }
+    if (doc_ == nullptr || Calculation() == nullptr) return;
+    doc_->DeleteContents();
+    if (Calculation()->SetTypeOfNumberCrunching(file) == 0) return;
+    // Never shown: it hands the remembered entries to the module.
+    CNumberCrunchSettingsSheet settings(*modules, file, QString::fromStdString(calculationName_), this,
+                                        doc_->moduleLibraryName);
+    settings.SetModuleErrorPrompt([this](const std::string& function, const std::string& library) {
+        return app_.PromptModuleError(function, library) == QuestionAnswer::Yes;
+    });
+    if (settings.CommitEntries()) settings.DestroyWindow();
 }
 
 void CConfigViewDlg::OnSelchangeCalccombo() {
     calculationName_ = calcCombo_->currentText().toStdString();
     options_->setText(QStringLiteral("Settings for ") + QString::fromStdString(calculationName_));
     app_.WriteProfileString(CPlaylist::SECTION, CALCULATION_CHOICE, calculationName_);
+    if (IsDocumentCalculating()) Calculation()->AbortNumberCrunching();
     OnMdradio();
 }
 
 void CConfigViewDlg::OnSettings() {
-    // The calculation settings panel belongs to a loaded calculation module; there is none to show yet.
+    CNumberCrunchModules* modules = app_.Modules();
+    if (modules == nullptr) return;
+    if (optionsPanel_.isNull()) {
+        optionsPanel_ = new COptions(
+            *modules, [this] { return calculationName_; },
+            [this] { return doc_ != nullptr ? doc_->moduleLibraryName : std::string(); }, this);
+        optionsPanel_->SetModuleErrorPrompt([this](const std::string& function, const std::string& library) {
+            return app_.PromptModuleError(function, library) == QuestionAnswer::Yes;
+        });
+    }
+    optionsPanel_->show();
+    optionsPanel_->raise();
 }
 
 void CConfigViewDlg::ShowProgress(bool loading, int percent) {

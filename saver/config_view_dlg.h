@@ -1,8 +1,10 @@
 #pragma once
 /// CConfigViewDlg: the configuration window's companion: the live preview of the screensaver and the
 /// controls that choose which coordinate files it shows, for how long each, and in which order.
+#include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,8 @@ namespace zelvor {
 
 class CDisplayPropSheet;
 class CDravikDoc;
+class CNumberCrunching;
+class COptions;
 class CSaverApp;
 class CSaverView;
 
@@ -110,6 +114,9 @@ private:
     /// Restarts the change-file timer over the playlist as it is now.
     void RestartChangeFileTimer();
     QString StartFolder() const;
+    /// The calculation of the embedded document (made on first use; null without calculation modules).
+    CNumberCrunching* Calculation();
+    bool IsDocumentCalculating();
 
     CDisplayPropSheet* sheet_;
     CSaverApp& app_;
@@ -134,6 +141,8 @@ private:
     QSpinBox* pollSpin_ = nullptr;
     QWidget* calculationGroup_ = nullptr;
     double loadTime_ = 0.0;
+    std::unique_ptr<CNumberCrunching> calculation_;
+    QPointer<COptions> optionsPanel_;
 };
 
 }  // namespace zelvor

@@ -16,6 +16,9 @@
 #include "model/elements.h"
 #include "model/model_reports.h"
 #include "app/update_dialogs.h"
+#include "crunch/number_crunch_modules.h"
+#include "crunch/number_crunching.h"
+#include "crunch/redirect_stdio.h"
 #include "platform/qt_message_target.h"
 #include "saver/config_sheet.h"
 #include "saver/config_view_dlg.h"
@@ -62,10 +65,13 @@ bool CSaverApp::InitInstance() {
     CElements elements;
     if (!CMyApp::InitInstance()) return false;
     ProcessCommandLine();
+    // Once, after the settings key is known: the list, the libraries and the module settings.
+    LoadCalculationModules();
     SeedProgramRandom(static_cast<unsigned>(std::time(nullptr)));
     // A file shown on request stays: it is not replaced by the coordinate files.
     if (!viewFile_.empty()) return ShowInWindow("Zelvor - " + viewFile_);
     playlist_->UpdateXYZfileListTime();
+    if (IsNumberCrunching()) RunCalculationCommand(true);
 
     if (xscreensaver_.applies && xscreensaver_.embed) return EmbedInto(xscreensaver_.window, true);
     switch (GetRunMode()) {
@@ -80,6 +86,7 @@ void CSaverApp::ProcessCommandLine() {
     // --fps combines with every mode: the other arguments choose it as if it were not there.
     std::vector<std::string> args = args_;
     showFrameRate_ = TakeFpsFlag(args);
+    modulesPath_ = TakeModulesArgument(args);
     viewFile_ = ReadViewFileArgument(args);
     xscreensaver_ = ReadXScreenSaverConventions(args, std::getenv("XSCREENSAVER_WINDOW"));
     // XScreenSaver's options are the full-screen saver's.
@@ -159,6 +166,7 @@ void CSaverApp::WatchInputOffTheMainThread(CSaverView& view) {
         QMetaObject::invokeMethod(
             qApp, [] { if (CSaverApp* app = SaverApp()) app->EndOnInput(); }, Qt::QueuedConnection);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (CSaverApp* app = SaverApp(); app != nullptr && !app->hardExitOnInput_.load()) return;
         std::_Exit(CSaverWnd::EXIT_CODE & 0xff);
     });
     // Moves the view has judged are the view's: the watch measures from where the view last saw the pointer.
@@ -259,7 +267,20 @@ void CSaverApp::OnShowFilesRequested() {
         OpenDocumentFile(viewFile_);
         return;
     }
-    if (IsNumberCrunching() && !GetNumberCrunchModuleName().empty()) return;  // calculations come later
+    if (IsNumberCrunching() && !GetNumberCrunchModuleName().empty()) {
+        // Configure mode only chooses the calculation; the screensaver modes run it.
+        if (GetRunMode() == CONFIGURE_MODE || sheet_ != nullptr) return;
+        CSaverView* view = GetView();
+        if (view != nullptr && !StartConfiguredCalculation(*view)) {
+            if (frame_ != nullptr) {
+                frame_->hide();
+                frame_->PostClose();
+            } else {
+                EndEmbedded();
+            }
+        }
+        return;
+    }
     playlist_->BuildPlaylist();
 }
 
@@ -290,11 +311,6 @@ CSaverView* CSaverApp::GetView() const {
 }
 
 bool CSaverApp::IsNumberCrunching() { return CPlaylist::NumberCrunchingConfigured(); }
-
-std::string CSaverApp::GetNumberCrunchModuleName() const {
-    // No calculation modules are loaded yet, so no menu name maps to a module file.
-    return {};
-}
 
 void CSaverApp::ShowFrameRateIfAsked(CSaverView* view) {
     if (showFrameRate_ && view != nullptr) view->ShowFrameRate();
@@ -333,15 +349,16 @@ void CSaverApp::DestroyWindows() {
 
 int CSaverApp::ExitInstance() {
     playlist_->KillChangeFileTimer();
+    EndCalculation();
     // A check still running is given up: its dialog and the main window it reports to are about to go.
     StopUpdateCheck();
     DestroyWindows();
     // Closing the document stops and joins its loader.
-    if (document_) {
-        document_->OnCloseDocument();
-        document_.reset();
-    }
+    if (document_) document_->OnCloseDocument();
+    ReleaseCalculation();  // it fills the document: it goes first
+    document_.reset();
     currentDocument = nullptr;
+    if (GetRunMode() == FULL_SCREEN_MODE && IsNumberCrunching()) RunCalculationCommand(false);
     playlist_->WriteBack();  // only when the order or the entries changed
     return CMyApp::ExitInstance();
 }

@@ -1,6 +1,7 @@
 #pragma once
 /// CSaverApp: the screensaver program. Reads its command line, then runs one of the three modes:
 /// configure, preview inside a window it is given, or full screen until the user comes back.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -20,6 +21,9 @@ class QWindow;
 namespace zelvor {
 
 class CInputWatch;
+class CNumberCrunchModules;
+class CNumberCrunching;
+class CRedirectStdIO;
 
 class CDisplayPropSheet;
 class CDravikDoc;
@@ -32,6 +36,9 @@ public:
     static constexpr const char* CONFIGURE_CAPTION = "Configure Zelvor, Molecular Screensaver";
     static constexpr const char* NO_PARENT_MESSAGE =
         "Parent window handle not supplied on commandline.\nZelvor terminates.";
+    /// The configured calculation's menu name ("Config" section) and its default.
+    static constexpr const char* CALCULATION_CHOICE = "Type of NumberCrunching";
+    static constexpr const char* DEFAULT_CALCULATION = "Ondrel";
     /// How often a host window's size is read (foreign windows report no resizes).
     static constexpr int HOST_POLL_MS = 100;
 
@@ -58,8 +65,11 @@ public:
     CSaverView* GetView() const;
     /// "Is ScreenSaver NumberCrunching" in "Config" is "Yes".
     bool IsNumberCrunching() override;
-    /// The module file of the configured calculation; empty while no calculation modules are loaded.
+    /// The module file of the configured calculation ("Type of NumberCrunching", default "Ondrel"); empty
+    /// when the module list holds no calculation of that menu name.
     std::string GetNumberCrunchModuleName() const;
+    /// The calculation modules, read once at start-up (null before).
+    CNumberCrunchModules* Modules() const { return modules_.get(); }
     /// Opens path as the program's single document and starts loading it in the background.
     void OpenDocumentFile(const std::string& path) override;
     /// The coordinate files the saver shows, with their change-file timer.
@@ -68,8 +78,8 @@ public:
     QObject* MainWindow() const { return mainWindow_; }
     /// Configure mode's window (null in the other modes).
     CDisplayPropSheet* ConfigurationSheet() const { return sheet_; }
-    /// Menu names of the loaded calculation modules, in the module list's order (none loaded yet).
-    std::vector<std::string> CalculationMenuNames() const { return {}; }
+    /// Menu names of the loaded calculation modules, in the module list's order.
+    std::vector<std::string> CalculationMenuNames() const;
 
     // What the playlist asks of the application.
     std::optional<std::string> CurrentDocumentPath() override;
@@ -104,6 +114,18 @@ private:
     void EndOnInput();
     void DestroyWindows();
 
+    // Calculations (saver_calculation.cpp).
+    /// Reads the module list (--modules, else the usual places) and the module settings.
+    void LoadCalculationModules();
+    /// Runs the configured calculation's command before (or after) it through the shell, and waits.
+    void RunCalculationCommand(bool before);
+    /// Starts the configured calculation in the document of view; false when it cannot be chosen or started.
+    bool StartConfiguredCalculation(CSaverView& view);
+    /// Ends a running calculation before the windows go.
+    void EndCalculation();
+    /// Frees the calculation and the redirection of the standard handles, after the document closed.
+    void ReleaseCalculation();
+
     std::vector<std::string> args_;
     QtThreadTimers timers_;
     std::unique_ptr<CPlaylist> playlist_;  // after the timers it runs on, so that it goes first
@@ -120,6 +142,14 @@ private:
     std::unique_ptr<QtMessageTarget> mainTarget_;
     bool ending_ = false;
     bool showFrameRate_ = false;
+    std::string modulesPath_;
+    std::unique_ptr<CNumberCrunchModules> modules_;
+    std::unique_ptr<CRedirectStdIO> redirect_;
+    int programStderr_ = -1;  ///< the standard error the program started with, while a calculation has its own
+    std::unique_ptr<CNumberCrunching> calculation_;  // after the redirection it writes to, so that it goes first
+    /// The input watch ends the process itself when the main thread is slow to; not while a calculation runs,
+    /// which must end and run its commands.
+    std::atomic<bool> hardExitOnInput_{true};
     /// Last: its thread ends the program through the members above, so it is joined first.
     std::unique_ptr<CInputWatch> inputWatch_;
 };

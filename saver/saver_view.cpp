@@ -8,6 +8,7 @@
 #include <QTimerEvent>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/gui_stream.h"
@@ -65,6 +66,7 @@ std::optional<GovernorLimits> CSaverView::GovernorLimitsNow() const {
 CSaverView::~CSaverView() {
     if (startupTimer_ != 0) killTimer(startupTimer_);
     if (frameRateTimer_ != 0) killTimer(frameRateTimer_);
+    StopPolling();
     // The dialog animates this view: it goes first.
     animateDlg_.reset();
     // Display lists belong to this window's context: delete them while it can still be made current.
@@ -208,6 +210,7 @@ void CSaverView::timerEvent(QTimerEvent* event) { OnTimer(event->timerId()); }
 
 void CSaverView::OnTimer(int timerId) {
     if (startupTimer_ != 0 && timerId == startupTimer_) OnStartupTick();
+    if (pollTimer_ != 0 && timerId == pollTimer_) OnPollTimer();
     if (frameRateTimer_ != 0 && timerId == frameRateTimer_ && frameRate_) {
         if (const std::optional<FrameRateReport> report = frameRate_->Poll()) {
             std::fprintf(stderr, "%s\n", report->Line().c_str());
@@ -216,6 +219,30 @@ void CSaverView::OnTimer(int timerId) {
             update();
         }
     }
+}
+
+void CSaverView::UpdatePollingFrequency() {
+    StopPolling();
+    if (doc_ == nullptr || !doc_->IsNumberCrunching()) return;
+    // The interval is kept in milliseconds with a fraction; the timer takes whole ones.
+    pollTimer_ = startTimer(std::max(1, static_cast<int>(pollingIntervalMs_)));
+}
+
+void CSaverView::StopPolling() {
+    if (pollTimer_ != 0) killTimer(pollTimer_);
+    pollTimer_ = 0;
+}
+
+void CSaverView::OnPollTimer() {
+    if (doc_ == nullptr) return;
+    CDocCalculation* calculation = doc_->Calculation();
+    if (calculation == nullptr || !doc_->IsNumberCrunching()) {
+        StopPolling();
+        MessageStream() << doc_->moduleLibraryName << " has now finished." << std::endl;
+        return;
+    }
+    if (doc_->GetLoadResult() != 0) calculation->UpdateNumberCrunchingCoordinates(false);
+    update();
 }
 
 void CSaverView::ShowFrameRate() {

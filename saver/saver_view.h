@@ -78,6 +78,13 @@ public:
     /// Close request: advise the document to end its work; in preview mode also quit with -42.
     void CloseView();
 
+    /// Calculations: the view polls the document's calculation every interval (timer 42 of the view logic).
+    void SetPollingInterval(double milliseconds) { pollingIntervalMs_ = milliseconds; }
+    /// Polls while the document's calculation runs, else stops polling.
+    void UpdatePollingFrequency() override;
+    void StopPolling();
+    bool IsPolling() const { return pollTimer_ != 0; }
+
     /// Creates the hidden animation dialog that animates this view (once).
     virtual void CreateOwnAnimationDialog();
     /// The view's own animation dialog (null until created).
@@ -118,6 +125,8 @@ private:
     /// Timers of this window: the start-up timer's tick.
     void OnTimer(int timerId);
     void OnStartupTick();
+    /// The polling timer's tick: copies the calculation's atoms, or says that it has finished.
+    void OnPollTimer();
     /// A request of the tessellation governor's thread (window message 0x8035).
     void OnGovernorRequest(int kind, int amount);
     /// Hides the windows and asks for the end; adviseDocument also stops the document's work.
@@ -140,6 +149,8 @@ private:
     std::function<void(QPoint)> pointerObserver_;
     std::unique_ptr<CFrameRateMeter> frameRate_;
     int frameRateTimer_ = 0;
+    int pollTimer_ = 0;
+    double pollingIntervalMs_ = 500.0;
 };
 
 }  // namespace zelvor

@@ -19,10 +19,19 @@ QWidget* CreateScrivel(QWidget* parent, int controlId) {
 
 MetaData InitScrivel(QWidget* scroller, double minimum, double maximum, double smallChange, double largeChange,
                      const QString& description, const QString& unit, short precision, double* value) {
-    MetaData record{minimum, maximum, smallChange, largeChange, description, unit, precision, value, QFont()};
+    MetaData record;
+    record.minimum = minimum;
+    record.maximum = maximum;
+    record.smallChange = smallChange;
+    record.largeChange = largeChange;
+    record.description = description.toStdString();
+    record.unitDescription = unit.toStdString();
+    record.precision = precision;
+    record.value = value;
     IScrivel* control = qobject_cast<IScrivel*>(scroller);
     if (!control) return record;
-    record.font = scroller->font();
+    record.fontFamily = scroller->font().family().toStdString();
+    record.fontPointSize = scroller->font().pointSizeF();
     control->SetRange(minimum, maximum);
     control->SetSmallChange(smallChange);
     control->SetLargeChange(largeChange);

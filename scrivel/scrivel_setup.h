@@ -1,25 +1,12 @@
 #pragma once
 /// Creating slider-scroller controls by class id and setting them up the way every dialog of the program does.
-#include <QFont>
 #include <QString>
+
+#include "scrivel/meta_data.h"
 
 class QWidget;
 
 namespace zelvor {
-
-/// The settings InitScrivel gave one control.
-struct MetaData {
-    double minimum = 0.0;
-    double maximum = 0.0;
-    double smallChange = 0.0;
-    double largeChange = 0.0;
-    QString description;
-    QString unit;
-    short precision = 2;
-    /// The edited field; the control shows its value.
-    double* value = nullptr;
-    QFont font;
-};
 
 /// A new Scrivel control as a child of parent, its objectName the decimal control id. When the control's
 /// library is not registered or cannot create it, a CPlainScroller (same interface and event) instead.

@@ -144,6 +144,19 @@ TEST(FpsFlag, IsTakenOutAndNeverChangesTheMode) {
     EXPECT_EQ(none.size(), 2u);
 }
 
+TEST(ModulesArgument, IsTakenOutWithItsPathAndNeverChangesTheMode) {
+    std::vector<std::string> full = {"/s", "--modules", "/opt/m/Modules.xml", "--fps"};
+    EXPECT_EQ(TakeModulesArgument(full), "/opt/m/Modules.xml");
+    EXPECT_EQ(full, (std::vector<std::string>{"/s", "--fps"}));
+    std::vector<std::string> preview = {"--modules=/a.xml", "/p", "12"};
+    EXPECT_EQ(TakeModulesArgument(preview), "/a.xml");
+    EXPECT_EQ(RunModeForLetter(NormaliseCommandLine(preview).modeLetter), PREVIEW_MODE);
+    // Without its path the option is left for the others to judge.
+    std::vector<std::string> dangling = {"/c", "--modules"};
+    EXPECT_EQ(TakeModulesArgument(dangling), "");
+    EXPECT_EQ(dangling.size(), 2u);
+}
+
 TEST(FrameRateMeter, ReportsOnceASecondFromFramesAndProcessorTime) {
     double now = 100.0, cpu = 7.0;
     CFrameRateMeter meter([&] { return now; }, [&] { return cpu; });

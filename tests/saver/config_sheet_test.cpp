@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "app/app_profile.h"
+#include "crunch/options_dlg.h"
 #include "model/dravik_doc.h"
 #include "platform/component.h"
 #include "render/pages/atom_prop.h"
@@ -129,7 +131,8 @@ protected:
 };
 
 TEST_F(ConfigSheetTest, FirstStartShowsTheDemoAndTheAnimatePage) {
-    Start();
+    // A module list that does not exist: no calculation can be offered.
+    Start({"/c", "--modules", home_.Path() + "/absent/Modules.xml"});
     EXPECT_EQ(sheet_->windowTitle(), QStringLiteral("Configure Zelvor, Molecular Screensaver"));
     std::vector<QString> captions;
     for (int i = 0; i < sheet_->Pages()->count(); ++i) captions.push_back(sheet_->Pages()->tabText(i));
@@ -141,6 +144,7 @@ TEST_F(ConfigSheetTest, FirstStartShowsTheDemoAndTheAnimatePage) {
     EXPECT_TRUE(sheet_->AnimatePage()->IsPlaying());
     EXPECT_EQ(app_->GetView(), sheet_->View());
     // The calculation rows stay hidden while no calculation module is loaded.
+    EXPECT_TRUE(app_->CalculationMenuNames().empty());
     EXPECT_FALSE(companion_->GetDlgItem(CConfigViewDlg::IDC_MDRADIO)->isVisibleTo(companion_));
     // Once the load's end has been handled, the load button is back in the progress bar's place.
     EXPECT_TRUE(Pump([&] { return companion_->GetDlgItem(CConfigViewDlg::IDC_XYZFILE)->isVisibleTo(companion_); }));
@@ -244,6 +248,32 @@ TEST_F(ConfigSheetTest, LoadTimeAndPollingControls) {
     EXPECT_DOUBLE_EQ(app_->pollingInterval, 1000.0);
     spin->setValue(0);
     EXPECT_EQ(edit->text(), QStringLiteral("0.010"));
+}
+
+TEST_F(ConfigSheetTest, TheShippedCalculationIsOfferedChosenAndItsPollingIntervalKept) {
+    // The shipped module list lies beside the program (bin/modules/Modules.xml).
+    Start();
+    ASSERT_EQ(app_->CalculationMenuNames(), std::vector<std::string>{"Ondrel"});
+    auto* md = qobject_cast<QRadioButton*>(companion_->GetDlgItem(CConfigViewDlg::IDC_MDRADIO));
+    ASSERT_NE(md, nullptr);
+    EXPECT_TRUE(md->isVisibleTo(companion_));
+    auto* calc = qobject_cast<QComboBox*>(companion_->GetDlgItem(CConfigViewDlg::IDC_CALCCOMBO));
+    EXPECT_EQ(calc->currentText(), QStringLiteral("Ondrel"));
+    md->click();
+    EXPECT_EQ(app_->GetProfileString("Config", "Is ScreenSaver NumberCrunching", ""), "Yes");
+    EXPECT_EQ(doc_->moduleLibraryName, "libondrel.so");
+    // "Settings" opens the calculation's settings panel.
+    QTest::mouseClick(qobject_cast<QPushButton*>(companion_->GetDlgItem(CConfigViewDlg::IDC_SETTINGS)),
+                      Qt::LeftButton);
+    EXPECT_NE(companion_->findChild<COptions*>(), nullptr);
+    qobject_cast<QSpinBox*>(companion_->GetDlgItem(CConfigViewDlg::IDC_SPIN1))->setValue(50);
+    End();
+
+    // The next run offers the calculation again, chosen, polling once a second.
+    Start();
+    EXPECT_TRUE(qobject_cast<QRadioButton*>(companion_->GetDlgItem(CConfigViewDlg::IDC_MDRADIO))->isChecked());
+    EXPECT_EQ(qobject_cast<QSpinBox*>(companion_->GetDlgItem(CConfigViewDlg::IDC_SPIN1))->value(), 50);
+    EXPECT_DOUBLE_EQ(app_->pollingInterval, 1000.0);
 }
 
 TEST_F(ConfigSheetTest, LoaderProgressTakesThePlaceOfTheLoadButton) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
@@ -227,6 +228,60 @@ TEST_F(SaverEndToEnd, PreviewDrawsInsideTheGivenWindowAndEndsWithIt) {
     XSync(display_, False);
     const std::optional<int> status = saver->WaitForExit(EXIT_MS);
     ASSERT_TRUE(status) << "the preview outlived its window";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == SAVER_STATUS);
+}
+
+/// Names of the threads of process pid.
+std::set<std::string> ThreadNames(pid_t pid) {
+    std::set<std::string> names;
+    const QDir tasks(QString::fromStdString("/proc/" + std::to_string(pid) + "/task"));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        std::string name = ReadAll(tasks.filePath(task).toStdString() + "/comm");
+        if (!name.empty() && name.back() == '\n') name.pop_back();
+        names.insert(name);
+    }
+    return names;
+}
+
+TEST_F(SaverEndToEnd, FullScreenRunsTheDefaultCalculationAndEndsItOnAFarMove) {
+    // Nothing else configured: the calculation is the default one, Ondrel, from the shipped module list.
+    {
+        const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", home_.path().toUtf8());
+        CAppProfile profile;
+        profile.SetRegistryKey("Cobrant");
+        profile.WriteProfileString("Config", "Is ScreenSaver NumberCrunching", "Yes");
+        qputenv("XDG_CONFIG_HOME", previous);
+    }
+    ASSERT_TRUE(MoveMouseTo(100, 100));
+    auto saver = StartZelvor({"/s"});
+    ASSERT_TRUE(WaitFor([&] { return ThreadNames(saver->Pid()).count("calculation") == 1; }, START_MS))
+        << ReadAll(StderrPath());
+    ASSERT_TRUE(WaitFor([&] { return DistinctColours(display_, root_, 0, 0, SCREEN_W, SCREEN_H) > 8; }, START_MS));
+    // The argon atoms move (and the camera with them): the picture keeps changing.
+    auto picture = [&] {
+        std::vector<unsigned long> pixels;
+        XImage* image = XGetImage(display_, root_, 0, 0, SCREEN_W, SCREEN_H, AllPlanes, ZPixmap);
+        if (image == nullptr) return pixels;
+        for (int j = 0; j < SCREEN_H; j += 4)
+            for (int i = 0; i < SCREEN_W; i += 4) pixels.push_back(XGetPixel(image, i, j));
+        XDestroyImage(image);
+        return pixels;
+    };
+    std::vector<unsigned long> last = picture();
+    int changes = 0;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            std::vector<unsigned long> now = picture();
+            if (now != last) ++changes;
+            last = std::move(now);
+            return changes >= 3;
+        },
+        START_MS));
+    EXPECT_FALSE(saver->WaitForExit(0));
+    ASSERT_TRUE(MoveMouseTo(300, 300));
+    const std::optional<int> status = saver->WaitForExit(EXIT_MS);
+    ASSERT_TRUE(status) << "the saver kept running with its calculation";
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == SAVER_STATUS);
 }
 

@@ -40,6 +40,7 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
     bool Started() const { return pid_ > 0; }
+    pid_t Pid() const { return pid_; }
     /// The wait status once it ended within timeoutMs, else nothing (still running).
     std::optional<int> WaitForExit(int timeoutMs);
 
