@@ -51,6 +51,10 @@ CSaverApp::CSaverApp(std::vector<std::string> args)
 }
 
 CSaverApp::~CSaverApp() {
+    if (endWatch_.joinable()) {
+        endWatchCancel_.Set();
+        endWatch_.join();
+    }
     playlist_->KillChangeFileTimer();
     // The check posts to the main window and its dialog: it ends before the windows go.
     StopUpdateCheck();
@@ -236,6 +240,14 @@ void CSaverApp::FollowHostWindow() {
 void CSaverApp::EndEmbedded() {
     if (ending_) return;
     ending_ = true;
+    // The window drawn into went with its host: the toolkit's teardown of it can wait on the X server for
+    // seconds. The program ends all the same, soon after its host; it holds nothing that would be lost.
+    if (hostId_ != 0 && !QueryX11WindowSize(hostId_).exists) {
+        endWatch_ = std::thread([this] {
+            if (!endWatchCancel_.Wait(std::chrono::milliseconds(END_WITH_HOST_MS)))
+                std::_Exit(CSaverWnd::EXIT_CODE & 0xff);
+        });
+    }
     if (hostTimer_ != nullptr) hostTimer_->stop();
     if (previewView != nullptr) previewView->hide();
     if (document_) document_->OnCloseDocument();

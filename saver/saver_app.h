@@ -7,9 +7,11 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/my_app.h"
+#include "platform/named_event.h"
 #include "saver/command_line.h"
 #include "saver/playlist.h"
 #include "saver/qt_thread_timers.h"
@@ -41,6 +43,8 @@ public:
     static constexpr const char* DEFAULT_CALCULATION = "Ondrel";
     /// How often a host window's size is read (foreign windows report no resizes).
     static constexpr int HOST_POLL_MS = 100;
+    /// Once the host window is gone, the program ends within this time even if its teardown stalls.
+    static constexpr int END_WITH_HOST_MS = 1500;
 
     /// args: the command-line arguments after the program name. A QGuiApplication must exist.
     explicit CSaverApp(std::vector<std::string> args);
@@ -150,6 +154,9 @@ private:
     /// The input watch ends the process itself when the main thread is slow to; not while a calculation runs,
     /// which must end and run its commands.
     std::atomic<bool> hardExitOnInput_{true};
+    /// Ends the program when its host window went and the ordinary end stalls (see EndEmbedded).
+    std::thread endWatch_;
+    NamedEvent endWatchCancel_{NamedEvent::ResetMode::Manual, false};
     /// Last: its thread ends the program through the members above, so it is joined first.
     std::unique_ptr<CInputWatch> inputWatch_;
 };
