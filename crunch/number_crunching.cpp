@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <cxxabi.h>
 #include <future>
 #include <mutex>
 #include <ostream>
@@ -190,9 +189,7 @@ void CNumberCrunching::DllSubMainFunc(CNumberCrunching* run, BeginCalculationFn 
             beginCalculation();
             pthread_setcanceltype(previous, nullptr);
         });
-    } catch (const abi::__forced_unwind&) {
-        throw;  // the thread is being cancelled
-    } catch (const ModuleFault&) {
+    } catch (const ModuleFault&) {  // a cancellation of the thread passes through
         if (run->PromptModuleError("BeginCalculation")) throw;
     }
     // The module returned: its calculation has finished, so the polling view says so.
