@@ -15,6 +15,7 @@
 
 #include "app/app_profile.h"
 #include "app/app_settings.h"
+#include "crunch/number_crunch_settings.h"
 #include "render/view_settings.h"
 #include "support/test_support.h"
 #include "x_session.h"
@@ -283,6 +284,32 @@ TEST_F(SaverEndToEnd, FullScreenRunsTheDefaultCalculationAndEndsItOnAFarMove) {
     const std::optional<int> status = saver->WaitForExit(EXIT_MS);
     ASSERT_TRUE(status) << "the saver kept running with its calculation";
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == SAVER_STATUS);
+}
+
+TEST_F(SaverEndToEnd, TheCalculationsCommandsRunThroughTheShellBeforeAndAfterIt) {
+    const std::string pre = home_.path().toStdString() + "/pre.txt", post = home_.path().toStdString() + "/post.txt";
+    {
+        const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", home_.path().toUtf8());
+        CAppProfile profile;
+        profile.SetRegistryKey("Cobrant");
+        profile.WriteProfileString("Config", "Is ScreenSaver NumberCrunching", "Yes");
+        // The commands are read once the module settings have been stored by an earlier run.
+        { CNumberCrunchSettings stored; }
+        profile.WriteProfileString("precmdline", "libondrel.so", "echo before > " + pre);
+        profile.WriteProfileString("postcmdline", "libondrel.so", "test -f " + pre + " && echo after > " + post);
+        qputenv("XDG_CONFIG_HOME", previous);
+    }
+    ASSERT_TRUE(MoveMouseTo(100, 100));
+    auto saver = StartZelvor({"/s"});
+    ASSERT_TRUE(WaitFor([&] { return ThreadNames(saver->Pid()).count("calculation") == 1; }, START_MS));
+    EXPECT_EQ(ReadAll(pre), "before\n");
+    EXPECT_EQ(ReadAll(post), "");
+    ASSERT_TRUE(MoveMouseTo(300, 300));
+    const std::optional<int> status = saver->WaitForExit(EXIT_MS);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == SAVER_STATUS);
+    EXPECT_EQ(ReadAll(post), "after\n");
 }
 
 TEST_F(SaverEndToEnd, XScreenSaverWindowIsDrawnIntoAndEndsOnAFarMove) {
