@@ -106,6 +106,15 @@ QVBoxLayout* CInputDlg::Frame(const QString& group, const QString& prompt) {
     return inner;
 }
 
+QLineEdit* CInputDlg::FramedLineEdit(const QString& group, const QString& prompt) {
+    QVBoxLayout* layout = Frame(group, prompt);
+    auto* edit = new QLineEdit(QString::fromStdString(value_), this);
+    edit->setObjectName(IdName(IDC_LINE_EDIT));
+    layout->addWidget(edit);
+    connect(edit, &QLineEdit::textChanged, this, [this](const QString& text) { value_ = text.toStdString(); });
+    return edit;
+}
+
 // --- the five inputs ----------------------------------------------------------------------------
 
 CRealInput::CRealInput(QWidget* page, const std::string& function, const std::string& section, std::string& value,
@@ -128,11 +137,7 @@ void CRealInput::OnNewValue(double value) {
 CIntegerInput::CIntegerInput(QWidget* page, const std::string& function, const std::string& section,
                              std::string& value, const QString& group, const QString& prompt)
     : CInputDlg(page, function, IDD, section, value) {
-    QVBoxLayout* layout = Frame(group, prompt);
-    edit_ = new QLineEdit(QString::fromStdString(value_), this);
-    edit_->setObjectName(IdName(IDC_EDIT));
-    layout->addWidget(edit_);
-    connect(edit_, &QLineEdit::textChanged, this, [this](const QString& text) { value_ = text.toStdString(); });
+    edit_ = FramedLineEdit(group, prompt);
 }
 
 CComboInput::CComboInput(QWidget* page, const std::string& function, const std::string& section,
@@ -174,11 +179,7 @@ CParagraphInput::CParagraphInput(QWidget* page, const std::string& function, con
 CWordInput::CWordInput(QWidget* page, const std::string& function, const std::string& section, std::string& value,
                        const QString& group, const QString& prompt)
     : CInputDlg(page, function, IDD, section, value) {
-    QVBoxLayout* layout = Frame(group, prompt);
-    edit_ = new QLineEdit(QString::fromStdString(value_), this);
-    edit_->setObjectName(IdName(IDC_EDIT));
-    layout->addWidget(edit_);
-    connect(edit_, &QLineEdit::textChanged, this, [this](const QString& text) { value_ = text.toStdString(); });
+    edit_ = FramedLineEdit(group, prompt);
 }
 
 }  // namespace zelvor

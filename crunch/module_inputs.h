@@ -47,6 +47,9 @@ public:
 protected:
     /// The group box (title group) with the prompt; the returned layout takes the control.
     QVBoxLayout* Frame(const QString& group, const QString& prompt);
+    static constexpr int IDC_LINE_EDIT = 1016;
+    /// The frame with a one-line edit (control 1016) that writes its text back to the value at once.
+    QLineEdit* FramedLineEdit(const QString& group, const QString& prompt);
 
     std::string& value_;
 

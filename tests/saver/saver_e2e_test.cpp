@@ -108,6 +108,29 @@ protected:
         return std::make_unique<ChildProcess>(BinDir() + "/zelvor", args, set, unset, StderrPath());
     }
 
+    /// Every step-th pixel of every step-th row of the whole screen.
+    std::vector<unsigned long> ScreenPixels(int step) {
+        std::vector<unsigned long> pixels;
+        XImage* image = XGetImage(display_, root_, 0, 0, SCREEN_W, SCREEN_H, AllPlanes, ZPixmap);
+        if (image == nullptr) return pixels;
+        for (int j = 0; j < SCREEN_H; j += step)
+            for (int i = 0; i < SCREEN_W; i += step) pixels.push_back(XGetPixel(image, i, j));
+        XDestroyImage(image);
+        return pixels;
+    }
+
+    /// Settings of the saver's private configuration, written before it starts.
+    void WriteSetting(const std::string& section, const std::string& entry, const std::string& value) {
+        const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", home_.path().toUtf8());
+        {
+            CAppProfile profile;
+            profile.SetRegistryKey("Cobrant");
+            profile.WriteProfileString(section, entry, value);
+        }
+        qputenv("XDG_CONFIG_HOME", previous);
+    }
+
     /// The bottom band of the screen, where the overlay names the file shown.
     std::vector<unsigned long> ScreenImage() {
         std::vector<unsigned long> pixels;
@@ -168,15 +191,7 @@ TEST_F(SaverEndToEnd, FullScreenAnimatesTheCamera) {
     auto saver = StartZelvor({"/s"});
     ASSERT_TRUE(WaitFor([&] { return DistinctColours(display_, root_, 220, 190, 200, 100) > 8; }, START_MS));
     // The picture keeps changing while nobody touches anything: the oscillations turn and move the molecule.
-    const auto middle = [&] {
-        std::vector<unsigned long> pixels;
-        XImage* image = XGetImage(display_, root_, 0, 0, SCREEN_W, SCREEN_H, AllPlanes, ZPixmap);
-        if (image == nullptr) return pixels;
-        for (int j = 0; j < SCREEN_H; j += 2)
-            for (int i = 0; i < SCREEN_W; i += 2) pixels.push_back(XGetPixel(image, i, j));
-        XDestroyImage(image);
-        return pixels;
-    };
+    const auto middle = [&] { return ScreenPixels(2); };
     const std::vector<unsigned long> first = middle();
     int changes = 0;
     std::vector<unsigned long> last = first;
@@ -246,29 +261,14 @@ std::set<std::string> ThreadNames(pid_t pid) {
 
 TEST_F(SaverEndToEnd, FullScreenRunsTheDefaultCalculationAndEndsItOnAFarMove) {
     // Nothing else configured: the calculation is the default one, Ondrel, from the shipped module list.
-    {
-        const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", home_.path().toUtf8());
-        CAppProfile profile;
-        profile.SetRegistryKey("Cobrant");
-        profile.WriteProfileString("Config", "Is ScreenSaver NumberCrunching", "Yes");
-        qputenv("XDG_CONFIG_HOME", previous);
-    }
+    WriteSetting("Config", "Is ScreenSaver NumberCrunching", "Yes");
     ASSERT_TRUE(MoveMouseTo(100, 100));
     auto saver = StartZelvor({"/s"});
     ASSERT_TRUE(WaitFor([&] { return ThreadNames(saver->Pid()).count("calculation") == 1; }, START_MS))
         << ReadAll(StderrPath());
     ASSERT_TRUE(WaitFor([&] { return DistinctColours(display_, root_, 0, 0, SCREEN_W, SCREEN_H) > 8; }, START_MS));
     // The argon atoms move (and the camera with them): the picture keeps changing.
-    auto picture = [&] {
-        std::vector<unsigned long> pixels;
-        XImage* image = XGetImage(display_, root_, 0, 0, SCREEN_W, SCREEN_H, AllPlanes, ZPixmap);
-        if (image == nullptr) return pixels;
-        for (int j = 0; j < SCREEN_H; j += 4)
-            for (int i = 0; i < SCREEN_W; i += 4) pixels.push_back(XGetPixel(image, i, j));
-        XDestroyImage(image);
-        return pixels;
-    };
+    auto picture = [&] { return ScreenPixels(4); };
     std::vector<unsigned long> last = picture();
     int changes = 0;
     ASSERT_TRUE(WaitFor(
@@ -288,16 +288,14 @@ TEST_F(SaverEndToEnd, FullScreenRunsTheDefaultCalculationAndEndsItOnAFarMove) {
 
 TEST_F(SaverEndToEnd, TheCalculationsCommandsRunThroughTheShellBeforeAndAfterIt) {
     const std::string pre = home_.path().toStdString() + "/pre.txt", post = home_.path().toStdString() + "/post.txt";
+    WriteSetting("Config", "Is ScreenSaver NumberCrunching", "Yes");
+    WriteSetting("precmdline", "libondrel.so", "echo before > " + pre);
+    WriteSetting("postcmdline", "libondrel.so", "test -f " + pre + " && echo after > " + post);
+    // The commands are read once the module settings have been stored by an earlier run.
     {
         const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
         qputenv("XDG_CONFIG_HOME", home_.path().toUtf8());
-        CAppProfile profile;
-        profile.SetRegistryKey("Cobrant");
-        profile.WriteProfileString("Config", "Is ScreenSaver NumberCrunching", "Yes");
-        // The commands are read once the module settings have been stored by an earlier run.
-        { CNumberCrunchSettings stored; }
-        profile.WriteProfileString("precmdline", "libondrel.so", "echo before > " + pre);
-        profile.WriteProfileString("postcmdline", "libondrel.so", "test -f " + pre + " && echo after > " + post);
+        { CAppProfile profile; profile.SetRegistryKey("Cobrant"); CNumberCrunchSettings stored; }
         qputenv("XDG_CONFIG_HOME", previous);
     }
     ASSERT_TRUE(MoveMouseTo(100, 100));
