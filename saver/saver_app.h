@@ -149,7 +149,9 @@ private:
     std::string modulesPath_;
     std::unique_ptr<CNumberCrunchModules> modules_;
     std::unique_ptr<CRedirectStdIO> redirect_;
-    int programStderr_ = -1;  ///< the standard error the program started with, while a calculation has its own
+    /// The standard output and error the program started with, while a calculation has the standard handles.
+    int programStdout_ = -1;
+    int programStderr_ = -1;
     std::unique_ptr<CNumberCrunching> calculation_;  // after the redirection it writes to, so that it goes first
     /// The input watch ends the process itself when the main thread is slow to; not while a calculation runs,
     /// which must end and run its commands.

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <string_view>
+#include <utility>
 #include <ostream>
 
 #include "app/gui_stream.h"
@@ -60,6 +61,7 @@ bool CSaverApp::StartConfiguredCalculation(CSaverView& view) {
         // The process's standard handles become the module's from here on. What the module and the program
         // print still reaches the standard error the program was started with (a terminal, a log).
         const int programStderr = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+        programStdout_ = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
         redirect_ = std::make_unique<CRedirectStdIO>();
         redirect_->SetCalculationRunning([this] { return calculation_ && calculation_->IsNumberCrunching(); });
         redirect_->StartStdOutThrd([programStderr](std::string_view text) {
@@ -115,11 +117,12 @@ void CSaverApp::ReleaseCalculation() {
     calculation_.reset();
     // Joins the reader and writer threads; the module that used the pipes has ended.
     redirect_.reset();
-    if (programStderr_ >= 0) {
-        // Standard error is the program's own again.
-        dup2(programStderr_, STDERR_FILENO);
-        close(programStderr_);
-        programStderr_ = -1;
+    // Standard output and error are the program's own again (the post-calculation command writes there).
+    for (auto [saved, standard] : {std::pair{&programStdout_, STDOUT_FILENO}, std::pair{&programStderr_, STDERR_FILENO}}) {
+        if (*saved < 0) continue;
+        dup2(*saved, standard);
+        close(*saved);
+        *saved = -1;
     }
 }
 
