@@ -1,12 +1,11 @@
 #include "crunch/module_callbacks.h"
 
-#include <pthread.h>
-
 #include <atomic>
 #include <chrono>
 #include <mutex>
 
 #include "app/grelt_binding.h"
+#include "crunch/forced_thread_end.h"
 #include "crunch/number_crunching.h"
 #include "model/locks.h"
 #include "platform/app_message.h"
@@ -19,17 +18,6 @@ namespace {
 /// How often a paused module looks whether it was resumed behind its event's back (a resume pulse sent
 /// before the module waited on the event is otherwise lost).
 constexpr std::chrono::milliseconds PAUSE_RECHECK{100};
-
-/// Module code may be cancelled at any instruction (a module that ignores the stop request is ended so);
-/// the program's own code called back from it must not be, or a lock it holds would stay held. Each callback
-/// runs with cancellation deferred and restores the module's setting as its last step, when it holds nothing.
-int DeferCancellation() {
-    int previous = PTHREAD_CANCEL_DEFERRED;
-    pthread_setcanceltype(PTHREAD_CANCEL_DEFERRED, &previous);
-    return previous;
-}
-
-void RestoreCancellation(int previous) { pthread_setcanceltype(previous, nullptr); }
 
 bool StopRequested() {
     CNumberCrunching* run = CNumberCrunching::Active();
@@ -65,23 +53,28 @@ void ReportVariablesReady(bool* first) {
 
 }  // namespace
 
+// Module code may be ended by force at any instruction (a module that ignores the stop request is ended so);
+// the program's own code called back from it must not be, or a lock it holds would stay held. Each callback
+// marks the thread as running the program's code and restores the marking as its last step, when it holds
+// nothing; a forced end asked for meanwhile takes effect there.
+
 bool ShouldThreadStop() {
-    const int cancellation = DeferCancellation();
+    const bool inModuleCode = LeaveModuleCode();
     const bool stop = StopRequested();
-    RestoreCancellation(cancellation);
+    RestoreModuleCode(inModuleCode);
     return stop;
 }
 
 void ModuleVariablesAreReady(bool* first) {
-    const int cancellation = DeferCancellation();
+    const bool inModuleCode = LeaveModuleCode();
     ReportVariablesReady(first);
-    RestoreCancellation(cancellation);
+    RestoreModuleCode(inModuleCode);
 }
 
 void GraphIsReady(const char* graphName) {
-    const int cancellation = DeferCancellation();
+    const bool inModuleCode = LeaveModuleCode();
     PostToMainWindow(GRAPH_IS_READY_MESSAGE, reinterpret_cast<std::intptr_t>(graphName), 0);
-    RestoreCancellation(cancellation);
+    RestoreModuleCode(inModuleCode);
 }
 
 void GetRedirStdIOHandles(int* stdInputRead, int* stdOutputWrite) {

@@ -13,6 +13,7 @@
 #include "app/grelt_binding.h"
 #include "app/gui_stream.h"
 #include "app/module_guard.h"
+#include "crunch/forced_thread_end.h"
 #include "crunch/module_callbacks.h"
 #include "model/locks.h"
 
@@ -127,6 +128,7 @@ bool CNumberCrunching::StartNumberCrunching() {
     }
 
     threadEnded_ = std::make_shared<NamedEvent>(NamedEvent::ResetMode::Manual, false);
+    InstallForcedThreadEnd();
     std::promise<pid_t> threadId;
     std::future<pid_t> knownThreadId = threadId.get_future();
     thread_ = std::thread([this, beginCalculation, threadId = std::move(threadId), ended = threadEnded_]() mutable {
@@ -136,9 +138,9 @@ bool CNumberCrunching::StartNumberCrunching() {
         threadId.set_value(static_cast<pid_t>(syscall(SYS_gettid)));
         DllSubMainFunc(this, beginCalculation);
     });
-    const pid_t calculationThread = knownThreadId.get();
+    calculationThread_ = knownThreadId.get();
     if (const SetDiagnosticGreltHandlerFn diagnostic = GreltExports().SetDiagnosticGreltHandler)
-        diagnostic(calculationThread);
+        diagnostic(calculationThread_);
 
     menuName_ = modules_.fileToMenu[name];
     if (!cd->expectsStdInput) {
@@ -175,21 +177,17 @@ void CNumberCrunching::DllSubMainFunc(CNumberCrunching* run, BeginCalculationFn 
         MessageStream() << "Error! Numbercrunching function not specified." << std::endl;
         return;
     }
-    CalcData* cd = run->Calc();
-    if (cd == nullptr) return;
-    {
-        std::lock_guard lock(ModuleLock());
-        cd->stopRequested = 0;
-    }
+    // The start cleared the stop request before the thread began; clearing it here again would lose a stop
+    // that the start-up watchdog made meanwhile.
+    if (run->Calc() == nullptr) return;
     try {
         GuardedCall([beginCalculation] {
-            // Only module code may be cancelled at any instruction: it holds nothing of ours.
-            int previous = 0;
-            pthread_setcanceltype(PTHREAD_CANCEL_ASYNCHRONOUS, &previous);
+            // Module code may be ended by force at any instruction: it holds nothing of ours.
+            EnterModuleCode();
             beginCalculation();
-            pthread_setcanceltype(previous, nullptr);
+            LeaveModuleCode();
         });
-    } catch (const ModuleFault&) {  // a cancellation of the thread passes through
+    } catch (const ModuleFault&) {
         if (run->PromptModuleError("BeginCalculation")) throw;
     }
     // The module returned: its calculation has finished, so the polling view says so.
@@ -198,11 +196,18 @@ void CNumberCrunching::DllSubMainFunc(CNumberCrunching* run, BeginCalculationFn 
 
 bool CNumberCrunching::TerminateCalculationThread() {
     if (!thread_.joinable()) return true;
-    pthread_cancel(thread_.native_handle());
-    // Cancellation acts at once in module code and at the next cancellation point elsewhere.
-    if (threadEnded_->Wait(std::chrono::milliseconds(1000))) {
+    // A module that asks whether to stop ends by itself, with its locks released: give it the chance.
+    if (threadEnded_->Wait(std::chrono::milliseconds(STOP_GRACE_MS))) {
         thread_.join();
         return true;
+    }
+    // The thread ends at once in module code, and at its next return to module code from a callback.
+    EndThreadByForce(calculationThread_);
+    for (int waited = 0; waited < FORCED_END_WAIT_MS; waited += 10) {
+        if (ThreadHasEnded(calculationThread_) || threadEnded_->Wait(std::chrono::milliseconds(10))) {
+            thread_.join();
+            return true;
+        }
     }
     thread_.detach();
     return false;

@@ -9,6 +9,8 @@
 #include <string>
 #include <thread>
 
+#include <sys/types.h>
+
 #include "crunch/calculation_stdio.h"
 #include "crunch/module_error_prompt.h"
 #include "crunch/number_crunch_modules.h"
@@ -46,6 +48,10 @@ public:
     static constexpr int SHUTDOWN_TIMEOUT_MS = 5000;
     /// What the calculation thread returns when it was ended by force or found nothing to run.
     static constexpr int FORCED_EXIT_CODE = -10;
+    /// How long a thread told to stop gets to end by itself before it is ended by force.
+    static constexpr int STOP_GRACE_MS = 200;
+    /// How long a thread ended by force gets to be gone before it is left to itself.
+    static constexpr int FORCED_END_WAIT_MS = 1000;
 
     /// Attaches itself to doc; stdio may be null (nothing is fed, the module gets no handles).
     CNumberCrunching(CDravikDoc& doc, CNumberCrunchModules& modules, std::string appName,
@@ -94,7 +100,7 @@ public:
 
 private:
     static void DllSubMainFunc(CNumberCrunching* run, BeginCalculationFn beginCalculation);
-    /// Cancels the calculation thread; true when it ended.
+    /// Ends the calculation thread by force; true when it ended.
     bool TerminateCalculationThread();
     /// Joins the thread when it has ended; a thread that would not end is left to itself.
     void ReleaseThread();
@@ -113,6 +119,7 @@ private:
     std::string menuName_;
 
     std::thread thread_;
+    pid_t calculationThread_ = 0;
     std::shared_ptr<NamedEvent> threadEnded_;
     std::shared_ptr<NamedEvent> startupEvent_;
 

@@ -190,9 +190,9 @@ TEST_F(CalculationLifecycleTest, PauseResumeAndAbortOfAPollingModule) {
 
 TEST_F(CalculationLifecycleTest, AModuleThatIgnoresTheStopRequestIsTerminatedAfterItsExitCommand) {
 #ifdef __SANITIZE_THREAD__
-    // The thread checker delivers signals at points of its own choosing, through frames that cannot be
-    // unwound: a thread cancelled at any instruction cannot end under it.
-    GTEST_SKIP() << "asynchronous cancellation does not work under ThreadSanitizer";
+    // The thread checker delivers signals at points of its own choosing and keeps a record of every thread:
+    // a thread that stops where it is leaves that record behind.
+    GTEST_SKIP() << "a thread ended by force is not supported under ThreadSanitizer";
 #endif
     auto waits = std::make_shared<InstantWaits>();
     Choose("stubborn_module");
