@@ -12,6 +12,7 @@ ZELVOR_PACKAGES=(
   libssl-dev  # the update check's tests run their own HTTPS server with a certificate made at start
   xvfb xauth x11-utils xdotool xdg-utils
   libxtst-dev  # the exit-latency benchmark moves the pointer through XTest
+  gdb elfutils  # the crash dump's tests open the written core files with gdb and eu-stack
 )
 # What only scripts/bench needs: the peer whose frames per processor-second it measures.
 ZELVOR_BENCH_PACKAGES=(xscreensaver-gl)
