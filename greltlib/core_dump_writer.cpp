@@ -22,6 +22,9 @@ constexpr std::size_t kNameCapacity = 64;
 constexpr std::size_t kOutputCapacity = 64 * 1024;
 constexpr std::size_t kCopyCapacity = 256 * 1024;
 constexpr std::uint64_t kRedZone = 128;  // below the stack pointer, leaf functions keep data there
+// How far below its stack an overflowed thread's stack pointer may be: the kernel's gap below a growing
+// stack (256 pages) and a generous frame.
+constexpr std::uint64_t kStackGapLimit = (256 + 64) * 4096;
 
 std::uint64_t PageDown(std::uint64_t v) { return v & ~(kPage - 1); }
 std::uint64_t PageUp(std::uint64_t v) { return PageDown(v + kPage - 1); }
@@ -156,18 +159,23 @@ bool CoreDumpWriter::Write(int fd, const CrashedThread* threads, int threadCount
     process.name = name_;
     process.nameLength = nameLength > 0 ? static_cast<std::size_t>(nameLength) : 0;
 
-    // Stacks: from each thread's stack pointer (less the red zone) to the top of its mapping.
+    // Stacks: from each thread's stack pointer (less the red zone) to the top of its mapping. After a stack
+    // overflow the pointer lies in the guard page or the gap below the stack: the stack is the readable
+    // mapping just above.
     std::size_t faultingStack = count;
     for (int t = 0; t < threadCount; ++t) {
         const auto sp = static_cast<std::uint64_t>(threads[t].context.uc_mcontext.gregs[REG_RSP]);
-        for (std::size_t i = 0; i < count; ++i) {
-            Mapping& m = mappings_[i];
-            if (sp < m.start || sp >= m.end) continue;
-            const std::uint64_t live = PageDown(sp - kRedZone) < m.start ? m.start : PageDown(sp - kRedZone);
-            if (!m.isStack || live < m.dumpStart) m.dumpStart = live;
-            m.isStack = true;
-            if (t == 0) faultingStack = i;
-        }
+        std::size_t i = 0;
+        while (i < count && mappings_[i].end <= sp) ++i;  // smaps lists the mappings in address order
+        if (i < count && mappings_[i].start <= sp && !(mappings_[i].flags & Mapping::Readable)) ++i;
+        if (i >= count || !(mappings_[i].flags & Mapping::Readable) || mappings_[i].start > sp + kStackGapLimit)
+            continue;
+        Mapping& m = mappings_[i];
+        const std::uint64_t below = sp - kRedZone;
+        const std::uint64_t live = m.start > sp || PageDown(below) < m.start ? m.start : PageDown(below);
+        if (!m.isStack || live < m.dumpStart) m.dumpStart = live;
+        m.isStack = true;
+        if (t == 0) faultingStack = i;
     }
 
     // The budget counts the headers with room for every split, so the real file can only be smaller.
@@ -199,12 +207,12 @@ bool CoreDumpWriter::Write(int fd, const CrashedThread* threads, int threadCount
     }
     if (faultingStack < count) {
         Mapping& m = mappings_[faultingStack];
-        if (m.flags & Mapping::Readable) take(m, m.end - m.dumpStart, true);
+        take(m, m.end - m.dumpStart, true);
         if (m.dumpLength == 0) return false;  // a dump without the fault's stack shows nothing useful
     }
     for (std::size_t i = 0; i < count; ++i) {
         Mapping& m = mappings_[i];
-        if (m.isStack && i != faultingStack && (m.flags & Mapping::Readable)) take(m, m.end - m.dumpStart, true);
+        if (m.isStack && i != faultingStack) take(m, m.end - m.dumpStart, true);
     }
     std::size_t anonymous = 0;
     for (std::size_t i = 0; i < count; ++i) {

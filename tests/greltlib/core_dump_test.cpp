@@ -17,6 +17,7 @@
 #include <pthread.h>
 #include <string>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -45,7 +46,9 @@ std::atomic<int> gStarted{0};
 std::atomic<int> gAnswered{0};
 std::atomic<int> gNever{0};
 int gStopSignal = 0;
+bool gOverflow = false;  // the fault is a stack overflow: only the capped dump is written
 int* volatile gNullTarget = nullptr;
+volatile int gRecursionEnd = -1;
 
 int* FutexWord(std::atomic<int>& a) { return reinterpret_cast<int*>(&a); }
 void FutexWait(std::atomic<int>& a, int value) {
@@ -81,6 +84,7 @@ void OnFault(int, siginfo_t* info, void* context) {
     for (int i = 0; i < kHelperThreads; ++i) syscall(SYS_tgkill, getpid(), gHelperTids[i].load(), gStopSignal);
     for (int n; (n = gAnswered.load()) < kHelperThreads;) FutexWait(gAnswered, n);
     int status = 0;
+    if (gOverflow) _exit(gSmallWriter.Write(gSmallFd, gThreads, 1 + kHelperThreads, *info) ? 0 : 2);
     if (!gFullWriter.Write(gFullFd, gThreads, 1 + kHelperThreads, *info)) status |= 1;
     if (!gSmallWriter.Write(gSmallFd, gThreads, 1 + kHelperThreads, *info)) status |= 2;
     if (gTinyWriter.Write(gTinyFd, gThreads, 1 + kHelperThreads, *info)) status |= 4;  // must refuse
@@ -101,8 +105,23 @@ __attribute__((noinline, no_sanitize("address", "undefined"))) void GreltTestFau
     asm volatile("" ::: "memory");  // the store is the fault; keep a frame after it for the debugger
 }
 
-[[noreturn]] void RunCrashingChild(const std::string& dir) {
+// Recurses until the stack's limit: the fault comes with the stack pointer below the stack mapping.
+__attribute__((noinline, no_sanitize("address"))) int GreltTestRecursingFunction(int depth) {
+    if (depth == gRecursionEnd) return 0;  // never: the stack ends first
+    volatile char frame[16384];  // frames of several pages are probed page by page: the fault leaves SP below the stack
+    frame[depth % sizeof frame] = static_cast<char>(depth);
+    return GreltTestRecursingFunction(depth + 1) + frame[0];  // not a tail call
+}
+
+[[noreturn]] void RunCrashingChild(const std::string& dir, bool overflow) {
     alarm(30);  // a hang in the handler ends the child instead of the test run
+    gOverflow = overflow;
+    if (overflow) {  // a stack larger than the cap, so that only its innermost part fits
+        rlimit limit{};
+        getrlimit(RLIMIT_STACK, &limit);
+        limit.rlim_cur = std::size_t{4} << 20;
+        setrlimit(RLIMIT_STACK, &limit);
+    }
     gGreltTestMarker = 0x5e1f000000000000ull | static_cast<std::uint64_t>(getpid());
     gStopSignal = SIGRTMIN + 3;
     void* large = mmap(nullptr, kLargeBuffer, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -110,9 +129,10 @@ __attribute__((noinline, no_sanitize("address", "undefined"))) void GreltTestFau
     std::memset(large, 0x5a, kLargeBuffer);
     if (!gFullWriter.Prepare(kFullCap) || !gSmallWriter.Prepare(kSmallCap) || !gTinyWriter.Prepare(kTinyCap))
         _exit(20);
-    gFullFd = open((dir + "/full.core").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    gSmallFd = open((dir + "/small.core").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    gTinyFd = open((dir + "/tiny.core").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const std::string prefix = dir + (overflow ? "/overflow-" : "/");
+    gFullFd = open((prefix + "full.core").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    gSmallFd = open((prefix + "small.core").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    gTinyFd = open((prefix + "tiny.core").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (gFullFd < 0 || gSmallFd < 0 || gTinyFd < 0) _exit(21);
 
     struct sigaction stop {};
@@ -136,7 +156,8 @@ __attribute__((noinline, no_sanitize("address", "undefined"))) void GreltTestFau
         pthread_detach(thread);
     }
     for (int n; (n = gStarted.load()) < kHelperThreads;) FutexWait(gStarted, n);
-    GreltTestFaultingFunction(gNullTarget);
+    if (overflow) GreltTestRecursingFunction(0);
+    else GreltTestFaultingFunction(gNullTarget);
     _exit(24);
 }
 
@@ -179,14 +200,15 @@ protected:
         char exe[4096] = {};
         ASSERT_GT(readlink("/proc/self/exe", exe, sizeof exe - 1), 0);
         exe_ = exe;
+        childPid_ = RunChild(false, childStatus_);
+        RunChild(true, overflowStatus_);
+    }
+    static pid_t RunChild(bool overflow, int& status) {
         fflush(nullptr);
         const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) RunCrashingChild(dir_);
-        childPid_ = child;
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        childStatus_ = status;
+        if (child == 0) RunCrashingChild(dir_, overflow);
+        if (child < 0 || waitpid(child, &status, 0) != child) status = -1;
+        return child;
     }
     static void TearDownTestSuite() { std::system(("rm -rf " + Quote(dir_)).c_str()); }
 
@@ -203,6 +225,7 @@ protected:
     static inline std::string dir_, exe_;
     static inline pid_t childPid_ = 0;
     static inline int childStatus_ = 0;
+    static inline int overflowStatus_ = 0;
 };
 
 TEST_F(CoreDumpTest, GdbShowsTheFaultEveryThreadAndMemoryAtTheFault) {
@@ -251,6 +274,19 @@ TEST_F(CoreDumpTest, CappedDumpStaysUnderTheCapAndStillShowsTheFault) {
     SCOPED_TRACE(out);
     EXPECT_NE(out.find("GreltTestFaultingFunction"), std::string::npos);
     EXPECT_NE(out.find("$1 = 0x5e1f"), std::string::npos);  // module data is kept under the cap
+}
+
+TEST_F(CoreDumpTest, StackOverflowDumpHasTheStackAboveTheGuard) {
+    ASSERT_TRUE(WIFEXITED(overflowStatus_)) << "child ended by signal " << WTERMSIG(overflowStatus_);
+    ASSERT_EQ(WEXITSTATUS(overflowStatus_), 0) << "the writer refused the overflowed stack";
+    EXPECT_LE(FileSize(dir_ + "/overflow-small.core"), kSmallCap);
+    if (!HaveProgram("gdb")) GTEST_SKIP() << "gdb is not installed";
+    const std::string out = Gdb("overflow-small.core", "-ex 'bt 3'");
+    SCOPED_TRACE(out);
+    const std::size_t frame0 = out.find("#0 ");
+    ASSERT_NE(frame0, std::string::npos);
+    EXPECT_NE(out.find("GreltTestRecursingFunction", frame0), std::string::npos);
+    EXPECT_NE(out.find("#2 ", frame0), std::string::npos);  // the caller frames come from the dumped stack
 }
 
 }  // namespace
