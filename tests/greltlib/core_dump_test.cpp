@@ -127,6 +127,15 @@ __attribute__((noinline, no_sanitize("address"))) int GreltTestRecursingFunction
     void* large = mmap(nullptr, kLargeBuffer, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (large == MAP_FAILED) _exit(25);
     std::memset(large, 0x5a, kLargeBuffer);
+    // A file mapping with a written page, whose file is then cut short: its other pages would raise SIGBUS
+    // in the handler if the writer touched them directly.
+    const int truncated = open((dir + "/truncated.bin").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+    if (truncated < 0 || ftruncate(truncated, 4 * 4096) != 0) _exit(26);
+    void* cut = mmap(nullptr, 4 * 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE, truncated, 0);
+    if (cut == MAP_FAILED) _exit(27);
+    static_cast<volatile char*>(cut)[0] = 1;  // a copied page: the whole mapping is dumped
+    if (ftruncate(truncated, 4096) != 0) _exit(28);
+    close(truncated);
     if (!gFullWriter.Prepare(kFullCap) || !gSmallWriter.Prepare(kSmallCap) || !gTinyWriter.Prepare(kTinyCap))
         _exit(20);
     const std::string prefix = dir + (overflow ? "/overflow-" : "/");
