@@ -10,6 +10,8 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include "greltlib/proc_text.h"
+
 namespace zelvor::grelt {
 
 namespace {
@@ -26,32 +28,6 @@ struct MapLine {
     const char* path = nullptr;
     std::size_t pathLength = 0;
 };
-
-bool ParseHex(const char*& p, const char* end, std::uint64_t& value) {
-    value = 0;
-    const char* begin = p;
-    for (; p < end; ++p) {
-        const char c = *p;
-        int digit;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-        else break;
-        value = value * 16 + static_cast<std::uint64_t>(digit);
-    }
-    return p != begin;
-}
-
-bool ParseDecimal(const char*& p, const char* end, std::uint64_t& value) {
-    value = 0;
-    const char* begin = p;
-    while (p < end && *p >= '0' && *p <= '9') value = value * 10 + static_cast<std::uint64_t>(*p++ - '0');
-    return p != begin;
-}
-
-void SkipSpaces(const char*& p, const char* end) {
-    while (p < end && *p == ' ') ++p;
-}
 
 // "start-end perms offset major:minor inode   path"
 bool ParseMapLine(const char* p, const char* end, MapLine& m) {

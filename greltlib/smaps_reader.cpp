@@ -1,35 +1,12 @@
 #include "greltlib/smaps_reader.h"
 
+#include "greltlib/proc_text.h"
+
 namespace zelvor::grelt {
 
 namespace {
 
 bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return c - 'A' + 10;
-}
-
-// Reads a hexadecimal number at p, moving p past it; false when there is none.
-bool ParseHex(const char*& p, const char* end, std::uint64_t& value) {
-    value = 0;
-    const char* begin = p;
-    while (p < end && IsHexDigit(*p)) value = value * 16 + static_cast<std::uint64_t>(HexValue(*p++));
-    return p != begin;
-}
-
-bool ParseDecimal(const char*& p, const char* end, std::uint64_t& value) {
-    value = 0;
-    const char* begin = p;
-    while (p < end && *p >= '0' && *p <= '9') value = value * 10 + static_cast<std::uint64_t>(*p++ - '0');
-    return p != begin;
-}
-
-void SkipSpaces(const char*& p, const char* end) {
-    while (p < end && (*p == ' ' || *p == '\t')) ++p;
-}
 
 bool StartsWith(const char* p, const char* end, const char* prefix) {
     for (; *prefix; ++p, ++prefix)
