@@ -81,14 +81,13 @@ public:
     // --- coordinate exchange -------------------------------------------------------------------------
     /// Takes over the addresses of the module's data and makes frame 0 the calculation's frame.
     void ModuleIsReady();
-    void UpdateNumberCrunchingCoordinates(bool first) override;
-    /// True once ModuleIsReady has taken the module's data addresses.
-    bool HasModuleData() const { return dataTaken_; }
+    /// Copies the module's current values into frame 0; first only for the copy made by ModuleIsReady.
+    void UpdateNumberCrunchingCoordinates(bool first);
     /// The polling view's step: false when the calculation is no longer running (the view stops polling and
     /// shows the finished message), true otherwise (the coordinates were copied when there were any).
-    bool Poll();
+    bool Poll() override;
     /// "<library name> has now finished."
-    std::string FinishedText() const;
+    std::string FinishedText() const override;
 
     /// The calculation that the module callbacks serve (the one started last), or null.
     static CNumberCrunching* Active();

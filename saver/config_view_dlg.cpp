@@ -401,18 +401,7 @@ void CConfigViewDlg::OnDeltaposSpin1() {
 CNumberCrunching* CConfigViewDlg::Calculation() {
     if (!calculation_ && doc_ != nullptr && app_.Modules() != nullptr) {
         calculation_ = std::make_unique<CNumberCrunching>(*doc_, *app_.Modules(), app_.AppName());
-        CalculationHooks hooks;
-        hooks.updatePollingFrequency = [this] {
-            if (view_ != nullptr) view_->UpdatePollingFrequency();
-        };
-        hooks.stopPolling = [this] {
-            if (view_ != nullptr) view_->StopPolling();
-        };
-        hooks.setTerminateAtExit = [this] { app_.terminateAtExit = 1; };
-        hooks.promptModuleError = [this](const std::string& function, const std::string& library) {
-            return app_.PromptModuleError(function, library) == QuestionAnswer::Yes;
-        };
-        calculation_->SetHooks(std::move(hooks));
+        calculation_->SetHooks(app_.HooksForCalculation([this] { return view_; }));
     }
     return calculation_.get();
 }
@@ -458,9 +447,7 @@ void CConfigViewDlg::OnMdradio() {
     // Never shown: it hands the remembered entries to the module.
     CNumberCrunchSettingsSheet settings(*modules, file, QString::fromStdString(calculationName_), this,
                                         doc_->moduleLibraryName);
-    settings.SetModuleErrorPrompt([this](const std::string& function, const std::string& library) {
-        return app_.PromptModuleError(function, library) == QuestionAnswer::Yes;
-    });
+    settings.SetModuleErrorPrompt(app_.ModuleFaultPrompt());
     if (settings.CommitEntries()) settings.DestroyWindow();
 }
 
@@ -479,9 +466,7 @@ void CConfigViewDlg::OnSettings() {
         optionsPanel_ = new COptions(
             *modules, [this] { return calculationName_; },
             [this] { return doc_ != nullptr ? doc_->moduleLibraryName : std::string(); }, this);
-        optionsPanel_->SetModuleErrorPrompt([this](const std::string& function, const std::string& library) {
-            return app_.PromptModuleError(function, library) == QuestionAnswer::Yes;
-        });
+        optionsPanel_->SetModuleErrorPrompt(app_.ModuleFaultPrompt());
     }
     optionsPanel_->show();
     optionsPanel_->raise();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/my_app.h"
+#include "crunch/module_error_prompt.h"
 #include "platform/named_event.h"
 #include "saver/command_line.h"
 #include "saver/playlist.h"
@@ -23,6 +24,7 @@ class QWindow;
 namespace zelvor {
 
 class CInputWatch;
+struct CalculationHooks;
 class CNumberCrunchModules;
 class CNumberCrunching;
 class CRedirectStdIO;
@@ -82,6 +84,10 @@ public:
     QObject* MainWindow() const { return mainWindow_; }
     /// Configure mode's window (null in the other modes).
     CDisplayPropSheet* ConfigurationSheet() const { return sheet_; }
+    /// Asks the user whether a fault in a module call should be reported (Yes lets it continue).
+    ModuleErrorPrompt ModuleFaultPrompt();
+    /// What a calculation shown by the view that view() returns (null: none) asks of the program.
+    CalculationHooks HooksForCalculation(std::function<CSaverView*()> view);
     /// Menu names of the loaded calculation modules, in the module list's order.
     std::vector<std::string> CalculationMenuNames() const;
 

@@ -69,39 +69,45 @@ bool CSaverApp::StartConfiguredCalculation(CSaverView& view) {
         });
         programStderr_ = programStderr;
         calculation_ = std::make_unique<CNumberCrunching>(*document_, *modules_, AppName(), redirect_.get());
-        CalculationHooks hooks;
-        hooks.updatePollingFrequency = [this] {
-            if (CSaverView* v = GetView()) v->UpdatePollingFrequency();
-        };
-        hooks.stopPolling = [this] {
-            if (CSaverView* v = GetView()) v->StopPolling();
-        };
-        hooks.firstUpdate = [this] {
-            if (CSaverView* v = GetView()) v->OnInitialUpdate();
-        };
-        hooks.setTerminateAtExit = [this] { terminateAtExit = 1; };
-        hooks.promptModuleError = [this](const std::string& function, const std::string& library) {
-            return PromptModuleError(function, library) == QuestionAnswer::Yes;
-        };
-        calculation_->SetHooks(std::move(hooks));
+        calculation_->SetHooks(HooksForCalculation([this] { return GetView(); }));
     }
     if (calculation_->SetTypeOfNumberCrunching(file) == 0) return false;
-    // The settings sheet, never shown, hands the remembered entries to the module.
-    auto* sheet = new CNumberCrunchSettingsSheet(*modules_, file, QString::fromStdString(modules_->fileToMenu[file]),
-                                                 nullptr, document_->moduleLibraryName);
-    sheet->SetModuleErrorPrompt([this](const std::string& function, const std::string& library) {
-        return PromptModuleError(function, library) == QuestionAnswer::Yes;
-    });
-    const bool committed = sheet->CommitEntries();
-    if (committed) sheet->DestroyWindow();
-    delete sheet;
-    if (!committed) return true;
+    {
+        // The settings sheet, never shown, hands the remembered entries to the module.
+        CNumberCrunchSettingsSheet sheet(*modules_, file, QString::fromStdString(modules_->fileToMenu[file]), nullptr,
+                                         document_->moduleLibraryName);
+        sheet.SetModuleErrorPrompt(ModuleFaultPrompt());
+        if (!sheet.CommitEntries()) return true;
+        sheet.DestroyWindow();
+    }
     // A move ends the saver through the main thread now, so that the calculation ends and its commands run.
     hardExitOnInput_.store(false);
     if (!calculation_->StartNumberCrunching()) return false;
     view.SetPollingInterval(modules_->settings.pollingInterval);
     view.UpdatePollingFrequency();
     return true;
+}
+
+ModuleErrorPrompt CSaverApp::ModuleFaultPrompt() {
+    return [this](const std::string& function, const std::string& library) {
+        return PromptModuleError(function, library) == QuestionAnswer::Yes;
+    };
+}
+
+CalculationHooks CSaverApp::HooksForCalculation(std::function<CSaverView*()> view) {
+    CalculationHooks hooks;
+    hooks.updatePollingFrequency = [view] {
+        if (CSaverView* v = view()) v->UpdatePollingFrequency();
+    };
+    hooks.stopPolling = [view] {
+        if (CSaverView* v = view()) v->StopPolling();
+    };
+    hooks.firstUpdate = [view] {
+        if (CSaverView* v = view()) v->OnInitialUpdate();
+    };
+    hooks.setTerminateAtExit = [this] { terminateAtExit = 1; };
+    hooks.promptModuleError = ModuleFaultPrompt();
+    return hooks;
 }
 
 void CSaverApp::EndCalculation() {

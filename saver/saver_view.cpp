@@ -236,13 +236,12 @@ void CSaverView::StopPolling() {
 void CSaverView::OnPollTimer() {
     if (doc_ == nullptr) return;
     CDocCalculation* calculation = doc_->Calculation();
-    if (calculation == nullptr || !doc_->IsNumberCrunching()) {
-        StopPolling();
-        MessageStream() << doc_->moduleLibraryName << " has now finished." << std::endl;
+    if (calculation != nullptr && calculation->Poll()) {
+        update();
         return;
     }
-    if (doc_->GetLoadResult() != 0) calculation->UpdateNumberCrunchingCoordinates(false);
-    update();
+    StopPolling();
+    if (calculation != nullptr) MessageStream() << calculation->FinishedText() << std::endl;
 }
 
 void CSaverView::ShowFrameRate() {
