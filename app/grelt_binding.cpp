@@ -1,5 +1,7 @@
 #include "app/grelt_binding.h"
 
+#include "platform/thread_registration.h"
+
 #include <unistd.h>
 
 #include <atomic>
@@ -30,16 +32,21 @@ void GreltBinding::Bind(const std::string& folder) {
         library_.Resolve<SetDiagnosticGreltHandlerFn>("SetDiagnosticGreltHandler");
     entryPoints_.UseMyGreltHandler = library_.Resolve<UseMyGreltHandlerFn>("UseMyGreltHandler");
     entryPoints_.TagAs3rdPartyModule = library_.Resolve<TagAs3rdPartyModuleFn>("TagAs3rdPartyModule");
+    entryPoints_.RegisterGreltThread = library_.Resolve<RegisterGreltThreadFn>("RegisterGreltThread");
+    entryPoints_.UnregisterGreltThread = library_.Resolve<UnregisterGreltThreadFn>("UnregisterGreltThread");
     activeEntryPoints.store(&entryPoints_);
 
     // A partial library is of another version: initialising it could install a handler we can't drive.
     if (entryPoints_.AllResolved()) {
         entryPoints_.InitialiseGreltHandler(RECIPIENT_NAME, RECIPIENT_ADDRESS, nullptr);
         initialised_ = true;
+        if (entryPoints_.RegisterGreltThread && entryPoints_.UnregisterGreltThread)
+            SetThreadHooks({entryPoints_.RegisterGreltThread, entryPoints_.UnregisterGreltThread});
     }
 }
 
 GreltBinding::~GreltBinding() {
+    SetThreadHooks({});
     if (entryPoints_.StopUsingGreltHandler) entryPoints_.StopUsingGreltHandler();
     const GreltEntryPoints* mine = &entryPoints_;
     activeEntryPoints.compare_exchange_strong(mine, nullptr);

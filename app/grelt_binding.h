@@ -13,6 +13,9 @@ using StopUsingGreltHandlerFn = void (*)();
 using SetDiagnosticGreltHandlerFn = int (*)(int threadId);
 using UseMyGreltHandlerFn = void* (*)();
 using TagAs3rdPartyModuleFn = int (*)(const char* modulePath);
+/// Optional: gives the calling thread what the handler needs to report it (an alternate signal stack).
+using RegisterGreltThreadFn = int (*)();
+using UnregisterGreltThreadFn = void (*)();
 }
 
 /// The five entry points; each null until resolved.
@@ -22,6 +25,9 @@ struct GreltEntryPoints {
     SetDiagnosticGreltHandlerFn SetDiagnosticGreltHandler = nullptr;
     UseMyGreltHandlerFn UseMyGreltHandler = nullptr;
     TagAs3rdPartyModuleFn TagAs3rdPartyModule = nullptr;
+    // Not among the five: bound when present, for the program's threads.
+    RegisterGreltThreadFn RegisterGreltThread = nullptr;
+    UnregisterGreltThreadFn UnregisterGreltThread = nullptr;
 
     bool AllResolved() const {
         return InitialiseGreltHandler && StopUsingGreltHandler && SetDiagnosticGreltHandler && UseMyGreltHandler &&

@@ -13,6 +13,7 @@
 
 #include "app/download_thread.h"
 #include "platform/shared_message.h"
+#include "platform/thread_registration.h"
 
 extern char** environ;
 
@@ -112,6 +113,7 @@ void CMyApp::CheckOnlineForUpdate(bool showDialog, WindowHandle parent) {
     // All network work, name lookup included, happens on the thread: start-up never waits for it.
     updateCheckRunning_ = true;
     updateCheckThread = std::thread([this, block = downloadParameters_.get()] {
+        RegisteredThread registered;
         setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), LOWEST_PRIORITY);
         DownloadThread(*block);
         updateCheckRunning_ = false;

@@ -16,6 +16,7 @@
 #include "crunch/forced_thread_end.h"
 #include "crunch/module_callbacks.h"
 #include "model/locks.h"
+#include "platform/thread_registration.h"
 
 namespace zelvor {
 
@@ -133,14 +134,18 @@ bool CNumberCrunching::StartNumberCrunching() {
     std::future<pid_t> knownThreadId = threadId.get_future();
     thread_ = std::thread([this, beginCalculation, threadId = std::move(threadId), ended = threadEnded_]() mutable {
         ThreadEndSignal endSignal{ended};
+        RegisteredThread registered;
         // Named for whoever looks at the process's threads (top -H, a debugger).
         pthread_setname_np(pthread_self(), "calculation");
-        threadId.set_value(static_cast<pid_t>(syscall(SYS_gettid)));
+        const auto self = static_cast<pid_t>(syscall(SYS_gettid));
+        // A crash in module code reports and parks this thread; the program goes on. Marked before any module
+        // code runs here.
+        if (const SetDiagnosticGreltHandlerFn diagnostic = GreltExports().SetDiagnosticGreltHandler)
+            diagnostic(self);
+        threadId.set_value(self);
         DllSubMainFunc(this, beginCalculation);
     });
     calculationThread_ = knownThreadId.get();
-    if (const SetDiagnosticGreltHandlerFn diagnostic = GreltExports().SetDiagnosticGreltHandler)
-        diagnostic(calculationThread_);
 
     menuName_ = modules_.fileToMenu[name];
     if (!cd->expectsStdInput) {

@@ -15,6 +15,7 @@
 
 #include "app/gui_stream.h"
 #include "crunch/stdin_writer.h"
+#include "platform/thread_registration.h"
 
 namespace zelvor {
 namespace {
@@ -149,7 +150,10 @@ void CRedirectStdIO::StartStdOutThrd(std::function<void(std::string_view)> sink)
     if (reader_.joinable() || stdoutRead_ < 0 || readerWake_ < 0) return;
     sink_ = std::move(sink);
     readerAlive_ = true;
-    reader_ = std::thread([this] { ReadMyPipe(); });
+    reader_ = std::thread([this] {
+        RegisteredThread registered;
+        ReadMyPipe();
+    });
 }
 
 void CRedirectStdIO::ReadMyPipe() {

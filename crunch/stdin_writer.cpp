@@ -1,4 +1,5 @@
 #include "crunch/stdin_writer.h"
+#include "platform/thread_registration.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -19,7 +20,10 @@ CStdinWriter::CStdinWriter(int writeFd) : fd_(writeFd) {
     // A module that stops reading must not stall the writer: it waits in poll, where a wake-up can reach it.
     const int flags = fcntl(fd_, F_GETFL);
     if (flags >= 0) fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
-    thread_ = std::thread([this] { Run(); });
+    thread_ = std::thread([this] {
+        RegisteredThread registered;
+        Run();
+    });
 }
 
 CStdinWriter::~CStdinWriter() {

@@ -15,6 +15,7 @@
 #include "platform/app_message.h"
 #include "platform/load_status.h"
 #include "platform/shared_message.h"
+#include "platform/thread_registration.h"
 
 namespace zelvor {
 
@@ -52,6 +53,7 @@ int CDravikDoc::OnOpenDocument(const char* path) {
 }
 
 void CDravikDoc::LoadFileThread(CDravikDoc* doc) {
+    RegisteredThread registered;
     // Numbers are read with the classic decimal point whatever the process locale is: the scanner does
     // not consult the locale at all.
     loadingDocument = doc;

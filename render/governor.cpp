@@ -1,4 +1,5 @@
 #include "render/governor.h"
+#include "platform/thread_registration.h"
 
 #include <algorithm>
 #include <chrono>
@@ -103,7 +104,10 @@ bool CTessellationGovernor::Start() {
     if (running_) return false;
     Join();
     running_ = true;
-    thread_ = std::thread([this] { SetSceneTesselation(); });
+    thread_ = std::thread([this] {
+        RegisteredThread registered;
+        SetSceneTesselation();
+    });
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "platform/app_message.h"
 #include "platform/named_event.h"
 #include "render/gl_drawing_helpers.h"
+#include "platform/thread_registration.h"
 
 namespace zelvor {
 
@@ -66,7 +67,10 @@ void CSurfaceWorker::StartIsoSurface(int frame) {
     // Only a worker already joined by OnIsoSurfaceDone can be left here.
     if (worker_.joinable()) worker_.join();
     idle_->Reset();
-    worker_ = std::thread([this, frame] { CalcIsoSurfaceThread(frame); });
+    worker_ = std::thread([this, frame] {
+        RegisteredThread registered;
+        CalcIsoSurfaceThread(frame);
+    });
 }
 
 void CSurfaceWorker::CalcIsoSurfaceThread(int frame) {

@@ -1,5 +1,7 @@
 #include "saver/input_watch.h"
 
+#include "platform/thread_registration.h"
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <poll.h>
@@ -55,7 +57,10 @@ CInputWatch::CInputWatch(const std::string& displayName, int farMovePixels, Acti
     display_ = display;
     watching_ = true;
     opcode_ = opcode;
-    thread_ = std::thread([this] { Run(); });
+    thread_ = std::thread([this] {
+        RegisteredThread registered;
+        Run();
+    });
 }
 
 CInputWatch::~CInputWatch() {

@@ -7,6 +7,9 @@
 #include "saver/message_box_presenter.h"
 #include "saver/saver_app.h"
 
+// The crash report names the program's version; the crash handler looks this up by name.
+extern "C" __attribute__((visibility("default"))) const char GreltProgramVersion[] = ZELVOR_FILE_VERSION;
+
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     // The saver decides itself when it ends (with its own exit code), not the last window that closes.

@@ -27,6 +27,7 @@
 #include "saver/scrivel_probe.h"
 #include "saver/saver_wnd.h"
 #include "saver/x11_window.h"
+#include "platform/thread_registration.h"
 
 namespace zelvor {
 
@@ -244,6 +245,7 @@ void CSaverApp::EndEmbedded() {
     // seconds. The program ends all the same, soon after its host; it holds nothing that would be lost.
     if (hostId_ != 0 && !QueryX11WindowSize(hostId_).exists) {
         endWatch_ = std::thread([this] {
+            RegisteredThread registered;
             if (!endWatchCancel_.Wait(std::chrono::milliseconds(END_WITH_HOST_MS)))
                 std::_Exit(CSaverWnd::EXIT_CODE & 0xff);
         });

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <csignal>
+
 #include <QDir>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -99,6 +101,7 @@ protected:
                                                // loads (D-Bus, the GL driver, unloaded plugins) leave
                                                // blocks behind at exit; memory errors still end the run.
                                                {"ASAN_OPTIONS", "detect_leaks=0"}};
+        for (const auto& [name, value] : extraEnvironment_) set[name] = value;
         std::vector<std::string> unset;
         if (xscreensaverWindow.empty()) {
             unset.push_back("XSCREENSAVER_WINDOW");
@@ -161,6 +164,7 @@ protected:
 
     int screenW_ = SCREEN_W, screenH_ = SCREEN_H;
     QTemporaryDir home_;
+    std::map<std::string, std::string> extraEnvironment_;
     std::unique_ptr<XvfbServer> xvfb_;
     Display* display_ = nullptr;
     Window root_ = 0;
@@ -284,6 +288,23 @@ TEST_F(SaverEndToEnd, FullScreenRunsTheDefaultCalculationAndEndsItOnAFarMove) {
     const std::optional<int> status = saver->WaitForExit(EXIT_MS);
     ASSERT_TRUE(status) << "the saver kept running with its calculation";
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == SAVER_STATUS);
+}
+
+TEST_F(SaverEndToEnd, AFaultOfTheRunningSaverIsReportedByTheCrashHandlerAndEndsIt) {
+    // The report goes to HOME; the dialog answers by itself.
+    extraEnvironment_ = {{"HOME", home_.path().toStdString()}, {"GRELT_DIALOG_ANSWER", "close"}};
+    ASSERT_TRUE(MoveMouseTo(100, 100));
+    auto saver = StartZelvor({"/s"});
+    ASSERT_TRUE(WaitFor([&] { return DistinctColours(display_, root_, 0, 0, SCREEN_W, SCREEN_H) > 8; }, START_MS))
+        << ReadAll(StderrPath());
+    kill(saver->Pid(), SIGSEGV);
+    const std::optional<int> status = saver->WaitForExit(30000);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == SAVER_STATUS) << *status;
+    const std::string log = ReadAll(home_.path().toStdString() + "/zelvor_Error.log");
+    EXPECT_EQ(log.rfind("Problem encountered with zelvor, version " ZELVOR_FILE_VERSION "\r\n", 0), 0u) << log;
+    EXPECT_NE(log.find("Exception code: C0000005 ACCESS_VIOLATION"), std::string::npos);
+    EXPECT_NE(log.find("Call stack:"), std::string::npos);
 }
 
 TEST_F(SaverEndToEnd, TheCalculationsCommandsRunThroughTheShellBeforeAndAfterIt) {
