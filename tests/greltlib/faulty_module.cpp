@@ -8,9 +8,17 @@ struct Sample {
     double weight;
 };
 
+// Not a tail call at -O0: every level keeps its frame.
+int RecurseThenFault(int depth) {
+    volatile int* target = nullptr;
+    if (depth == 0) *target = 1;
+    return depth == 0 ? 0 : RecurseThenFault(depth - 1) + 1;
+}
+
 }  // namespace
 
-/// mode 1: writes through a null pointer. Any other mode returns a value computed from the locals.
+/// mode 1: writes through a null pointer. mode 2: does so 400 calls deep. Any other mode returns a value
+/// computed from the locals.
 extern "C" __attribute__((visibility("default"))) int FaultyModuleEntry(int mode, double scale, const char* label) {
     int counter = 7;
     double ratio = scale * 2.0;
@@ -20,6 +28,7 @@ extern "C" __attribute__((visibility("default"))) int FaultyModuleEntry(int mode
     char letter = 'Z';
     volatile int* target = nullptr;
     if (mode == 1) *target = counter;  // GRELT_FAULT_LINE
+    if (mode == 2) counter += RecurseThenFault(400);
     return counter + static_cast<int>(ratio + fraction + sample.weight) + letter + sample.count + text[0] +
            (label ? label[0] : 0);
 }

@@ -57,14 +57,14 @@ void OnFault(int, siginfo_t* info, void* context) {
 }  // namespace
 
 // Called by name from the report: the executable's frame below the module's.
-extern "C" __attribute__((noinline)) int GreltStackTestCaller(FaultyEntry entry) {
-    const int result = entry(1, kScale, kLabel);  // GRELT_CALL_LINE
+extern "C" __attribute__((noinline)) int GreltStackTestCaller(FaultyEntry entry, int mode) {
+    const int result = entry(mode, kScale, kLabel);  // GRELT_CALL_LINE
     return result + 1;
 }
 
 namespace {
 
-[[noreturn]] void RunFaultingChild(const std::string& corePath) {
+[[noreturn]] void RunFaultingChild(const std::string& corePath, int mode) {
     alarm(30);
     void* module = dlopen(GRELT_FAULTY_MODULE, RTLD_NOW);
     if (!module) _exit(20);
@@ -80,7 +80,7 @@ namespace {
     fault.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&fault.sa_mask);
     sigaction(SIGSEGV, &fault, nullptr);
-    GreltStackTestCaller(entry);
+    GreltStackTestCaller(entry, mode);
     _exit(23);
 }
 
@@ -144,22 +144,27 @@ protected:
         // The tag names the module through a symbolic link: tags match by canonical path.
         link_ = dir_ + "/tagged-module.so";
         ASSERT_EQ(symlink(GRELT_FAULTY_MODULE, link_.c_str()), 0);
+        childStatus_ = RunChild(core_, 1);
+        deepStatus_ = RunChild(deepCore_ = dir_ + "/deep.core", 2);
+    }
+    static int RunChild(const std::string& core, int mode) {
         fflush(nullptr);
         const pid_t child = fork();
-        if (child == 0) RunFaultingChild(core_);
-        childPid_ = child;
-        if (child < 0 || waitpid(child, &childStatus_, 0) != child) childStatus_ = -1;
+        if (child == 0) RunFaultingChild(core, mode);
+        int status = -1;
+        if (child < 0 || waitpid(child, &status, 0) != child) status = -1;
+        return status;
     }
     static void TearDownTestSuite() { std::system(("rm -rf '" + dir_ + "'").c_str()); }
 
     void SetUp() override {
         ASSERT_TRUE(WIFEXITED(childStatus_)) << "child status " << childStatus_;
         ASSERT_EQ(WEXITSTATUS(childStatus_), 0);
+        ASSERT_TRUE(WIFEXITED(deepStatus_) && WEXITSTATUS(deepStatus_) == 0) << "child status " << deepStatus_;
     }
 
-    static inline std::string dir_, core_, link_;
-    static inline pid_t childPid_ = 0;
-    static inline int childStatus_ = 0;
+    static inline std::string dir_, core_, deepCore_, link_;
+    static inline int childStatus_ = 0, deepStatus_ = 0;
 };
 
 TEST_F(StackReportTest, TaggedFrameShowsItsParametersThenLocalsAndCallersFollowWithout) {
@@ -235,6 +240,34 @@ TEST_F(StackReportTest, TaggedFrameShowsItsParametersThenLocalsAndCallersFollowW
     ASSERT_TRUE(std::regex_search(symbols, symbol, std::regex("([0-9a-f]+) T FaultyModuleEntry"))) << symbols;
     const unsigned long long linkAddress = std::stoull(row[2].str(), nullptr, 16) + std::stoull(frame[5].str(), nullptr, 16);
     EXPECT_EQ(linkAddress - std::stoull(symbol[1].str(), nullptr, 16), std::stoull(frame[3].str(), nullptr, 16));
+}
+
+// A runaway recursion: the stack stops after a few hundred frames and says so once.
+TEST_F(StackReportTest, DeepRecursionIsCutShort) {
+    StackReportRequest request;
+    request.corePath = deepCore_;
+    request.taggedModules = {GRELT_FAULTY_MODULE};
+    const StackReport report = WriteStackReport(request);
+    ASSERT_TRUE(report.symbolsAvailable);
+    const std::vector<std::string> lines = Lines(report.text);
+    const std::regex frameLine("[0-9A-F]{16}  [0-9A-F]{16}  .*");
+    int frames = 0, recursing = 0, ellipses = 0;
+    for (const std::string& line : lines) {
+        frames += std::regex_match(line, frameLine);
+        recursing += line.find("RecurseThenFault(int)+") != std::string::npos;
+        ellipses += line == "...";
+    }
+    EXPECT_EQ(ellipses, 1);
+    EXPECT_EQ(frames, recursing);  // the cap comes before the outermost recursion
+    EXPECT_GE(frames, 100);
+    EXPECT_LE(frames, 1000);
+    EXPECT_EQ(report.taggedFrames, frames);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "...");
+    // Every frame shows its own depth: the innermost 0, then counting up.
+    EXPECT_EQ(IndexOf(lines, "\tParameter 'depth' int = 0"), IndexOf(lines, "\tParameter 'depth'"));
+    EXPECT_LT(IndexOf(lines, "\tParameter 'depth' int = 0"), IndexOf(lines, "\tParameter 'depth' int = 1"));
+    EXPECT_LT(IndexOf(lines, "\tParameter 'depth' int = F"), lines.size());
 }
 
 TEST_F(StackReportTest, UntaggedCoresShowNoLocalsAndUnreadableCoresNoSymbols) {
