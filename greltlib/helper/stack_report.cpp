@@ -175,9 +175,24 @@ void FrameWriter::Write(const UnwoundFrame& frame, const UnwoundFrame* caller) {
     if (tagged) WriteFrameLocals(state, memory, out);
 }
 
+struct ThreadSearch {
+    pid_t tid;
+    Unwound& unwound;
+};
+
+int VisitThread(Dwfl_Thread* thread, void* arg) {
+    auto& search = *static_cast<ThreadSearch*>(arg);
+    if (dwfl_thread_tid(thread) == search.tid)
+        dwfl_thread_getframes(thread, CollectFrame, &search.unwound);  // an error ends the stack where it came
+    return DWARF_CB_OK;
+}
+
+// Visits every thread instead of calling dwfl_getthread_frames: elfutils frees its per-walk thread state
+// only when the walk over the threads runs to the end.
 Unwound UnwindThread(Dwfl* dwfl, pid_t tid) {
     Unwound unwound;
-    if (tid > 0) dwfl_getthread_frames(dwfl, tid, CollectFrame, &unwound);  // an error ends the stack where it came
+    ThreadSearch search{tid, unwound};
+    if (tid > 0) dwfl_getthreads(dwfl, VisitThread, &search);
     return unwound;
 }
 
