@@ -65,7 +65,7 @@ void Add(int& count, const char* argument) {
 }
 
 /// The helper's command line, from the fixed texts of the state.
-char* const* HelperArguments(HandlerState& s, pid_t thread, bool reportWritten, bool diagnostic) {
+char* const* HelperArguments(HandlerState& s, pid_t thread, bool reportWritten, bool diagnostic, bool programEnds) {
     TextBuffer tid(threadText, sizeof threadText);
     tid.Decimal(thread);
     int n = 0;
@@ -79,7 +79,8 @@ char* const* HelperArguments(HandlerState& s, pid_t thread, bool reportWritten, 
     Add(n, protocol::kThread), Add(n, threadText);
     if (!reportWritten) Add(n, protocol::kNoReport);
     if (diagnostic) Add(n, protocol::kDiagnostic);
-    if (s.terminating.load()) Add(n, protocol::kTerminating);
+    // The dialog tells the user whether the program goes on: only a parked diagnostic thread lets it.
+    if (programEnds) Add(n, protocol::kTerminating);
     const int tags = s.thirdPartyModules.Count();
     for (int i = 0; i < tags; ++i) Add(n, protocol::kTag), Add(n, s.thirdPartyModules.Path(i));
     helperArguments[n] = nullptr;
@@ -154,14 +155,16 @@ void OnFault(int signal, siginfo_t* info, void* rawContext) {
     const bool diagnostic = s.diagnosticThreads.Contains(faulting);
     s.faultInDiagnosticThread.store(diagnostic);
 
+    // Only the faulting thread itself can stay parked; a fault signal sent to the process ends it.
+    const bool programEnds = !diagnostic || faulting != self || s.terminating.load();
     const bool reportWritten = WriteReportAndDump(s, signal, *info, threads[0].context);
-    if (RunHelper(s.helperPath, HelperArguments(s, faulting, reportWritten, diagnostic)) < 0) {
+    if (RunHelper(s.helperPath, HelperArguments(s, faulting, reportWritten, diagnostic, programEnds)) < 0) {
         Say("The crash report helper could not be run; the report is in ");
         Say(s.logPath);
         Say("\n");
     }
 
-    if (!diagnostic || faulting != self) ExitProcess();
+    if (programEnds) ExitProcess();
 
     // The program goes on without this thread: it stays parked here for good.
     stopper.ReleaseOthers();

@@ -8,7 +8,8 @@
 /// LOG already holds the report's header and register lines, DUMP the ELF core file with the faulting thread
 /// first. --no-report: the report file could not be created (nothing to add to, nothing to compress; the
 /// dialog still shows). --diagnostic: the faulting thread is a diagnostic one and stays parked while the
-/// program goes on. --terminating: the library is being unloaded while still in use, the program ends.
+/// program goes on. --terminating: the program ends after the dialog (a fault outside the diagnostic threads,
+/// which a tagged frame may have caused too).
 /// --tag: a module registered as coming from outside (repeated). The helper's exit status is the button.
 namespace zelvor::grelt::protocol {
 

@@ -110,6 +110,11 @@ protected:
         return env;
     }
     std::string Home() const { return home_.path().toStdString(); }
+    void WriteStub(const std::string& name, const std::string& body) const {
+        const std::string path = stubs_.path().toStdString() + "/" + name;
+        std::ofstream(path) << "#!/bin/sh\n" << body;
+        chmod(path.c_str(), 0755);
+    }
     std::string Log() const { return Home() + "/" + kName + "_Error.log"; }
     std::string Dump() const { return Home() + "/" + kName + "_minidump.dmp"; }
     DemoRun Crash(const std::vector<std::string>& args, const std::string& answer = "close") {
@@ -172,6 +177,10 @@ TEST_F(CrashHandler, ADiagnosticThreadsFaultLeavesTheProgramRunning) {
     EXPECT_TRUE(EndedWith(run, 0));
     EXPECT_NE(run.out.find("still running"), std::string::npos) << run.out;
     EXPECT_NE(ReadFile(Log()).find("ACCESS_VIOLATION"), std::string::npos);
+    EXPECT_NE(run.out.find("Press OK to continue. The offending thread of execution that generated this error will "
+                           "however, remain suspended."),
+              std::string::npos)
+        << run.out;
 }
 
 TEST_F(CrashHandler, FaultSignalsSentFromOutsideAreReportedAsFaults) {
@@ -203,6 +212,83 @@ TEST_F(CrashHandler, ReportsGoToHomeDriveAndPathThenHomeThenTmpdir) {
     EXPECT_TRUE(Exists(tmp.path().toStdString() + "/" + kName + "_Error.log"));
     EXPECT_TRUE(Exists(tmp.path().toStdString() + "/" + kName + "_minidump.dmp") ||
                 Exists(tmp.path().toStdString() + "/" + kName + "_minidump.dmp.gz"));
+}
+
+TEST_F(CrashHandler, AFaultInATaggedModuleListsItsParametersAndLocalsAndNeverMails) {
+    const std::string mailLog = stubs_.path().toStdString() + "/mail.txt";
+    WriteStub("xdg-email", "echo called >> '" + mailLog + "'\n");
+    const DemoRun run = Crash({"tagged", GRELT_FAULTY_MODULE}, "ok");
+    EXPECT_TRUE(EndedWith(run, kProgramEnded));
+    const std::string log = ReadFile(Log());
+    const std::size_t origin = log.find("Possible origin of this exception!\r\n");
+    ASSERT_NE(origin, std::string::npos) << log;
+    const std::size_t frame = log.find("FaultyModuleEntry+", origin);
+    const std::size_t mode = log.find("\tParameter 'mode' int = 1\r\n", frame);
+    const std::size_t scale = log.find("\tParameter 'scale' double = 2.500000\r\n", frame);
+    const std::size_t label = log.find("\tParameter 'label' const char * = \"tagged label\"\r\n", frame);
+    const std::size_t counter = log.find("\tLocal 'counter' int = 7\r\n", frame);
+    ASSERT_NE(frame, std::string::npos) << log;
+    EXPECT_TRUE(mode < scale && scale < label && label < counter && counter != std::string::npos) << log;
+    // The demo's own frames are not tagged: no locals after them.
+    const std::size_t caller = log.find("main+", counter);
+    ASSERT_NE(caller, std::string::npos) << log;
+    EXPECT_EQ(log.find("\tLocal", caller), std::string::npos);
+
+    EXPECT_NE(run.out.find("has unfortunately encountered a problem in a third partymodule."), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("Press OK to terminate the program."), std::string::npos);
+    EXPECT_FALSE(Exists(mailLog));
+}
+
+TEST_F(CrashHandler, TheCompressedDumpOpensInGdbAtTheFaultingFunction) {
+    const DemoRun run = Crash({"worker-segv"});
+    ASSERT_TRUE(EndedWith(run, kProgramEnded));
+    // Only the compressed dump is left, and the dialog names it.
+    EXPECT_FALSE(Exists(Dump()));
+    ASSERT_TRUE(Exists(Dump() + ".gz")) << run.out << run.err;
+    EXPECT_NE(run.out.find("'" + Dump() + ".gz'"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Send and abort"), std::string::npos);
+    EXPECT_EQ(std::system(("gzip -t '" + Dump() + ".gz'").c_str()), 0);
+    const std::string core = work_.path().toStdString() + "/core";
+    ASSERT_EQ(std::system(("gzip -dc '" + Dump() + ".gz' > '" + core + "'").c_str()), 0);
+
+    const std::string gdbOut = work_.path().toStdString() + "/gdb.txt";
+    const std::string command = "gdb -batch -nx -ex 'thread apply all bt' '" + zelvor::test::BinDir() + "/" + kName +
+                                "' '" + core + "' > '" + gdbOut + "' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string backtrace = ReadFile(gdbOut);
+    EXPECT_NE(backtrace.find("signal SIGSEGV"), std::string::npos) << backtrace;
+    EXPECT_NE(backtrace.find("CrashDemoNullWrite"), std::string::npos) << backtrace;
+    EXPECT_GE(CountOf(backtrace, "\nThread "), 3) << backtrace;  // the faulting worker, the sleeper, main
+
+    // The report's own call stack names the function too.
+    EXPECT_NE(ReadFile(Log()).find("CrashDemoNullWrite"), std::string::npos);
+}
+
+TEST_F(CrashHandler, SendAndAbortHandsTheReportToTheMailClient) {
+    const std::string mailLog = stubs_.path().toStdString() + "/mail.txt";
+    WriteStub("xdg-email", "for a in \"$@\"; do printf '%s\\n--\\n' \"$a\" >> '" + mailLog + "'; done\n");
+    {
+        const DemoRun run = Crash({"main-segv"}, "abort");
+        EXPECT_TRUE(EndedWith(run, kProgramEnded));
+        EXPECT_FALSE(Exists(mailLog));  // "abort" sends nothing
+    }
+    const DemoRun run = Crash({"main-segv"}, "mail");
+    EXPECT_TRUE(EndedWith(run, kProgramEnded));
+    const std::string mail = ReadFile(mailLog);
+    EXPECT_NE(mail.find("--subject\n--\ngrelt_crash_demo bug report\n--\n"), std::string::npos) << mail;
+    EXPECT_NE(mail.find("--attach\n--\n" + Dump() + ".gz\n--\n"), std::string::npos) << mail;
+    EXPECT_NE(mail.find("demo@example.invalid\n--\n"), std::string::npos) << mail;
+    EXPECT_NE(mail.find("Exception code: C0000005 ACCESS_VIOLATION"), std::string::npos) << mail;
+
+    // Without a mail client the user is told so.
+    std::remove((stubs_.path().toStdString() + "/xdg-email").c_str());
+    auto env = Environment("mail");
+    env["PATH"] = stubs_.path().toStdString();  // no xdg-email anywhere
+    const DemoRun without = RunDemo({"main-segv"}, env, work_.path().toStdString());
+    EXPECT_TRUE(EndedWith(without, kProgramEnded));
+    EXPECT_NE(without.out.find("Email programming interface, xdg-email, could not be loaded"), std::string::npos)
+        << without.out;
 }
 
 // The exports' results, in this process: the tables' limits and the order of calls.
