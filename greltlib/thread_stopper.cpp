@@ -1,5 +1,8 @@
 #include "greltlib/thread_stopper.h"
 
+#include "greltlib/proc_text.h"
+#include "greltlib/signal_safe_format.h"
+
 #include <asm/prctl.h>
 #include <atomic>
 #include <cerrno>
@@ -18,6 +21,8 @@ namespace {
 
 constexpr int kMaxThreads = 512;
 constexpr std::size_t kListingCapacity = 64 * 1024;
+// The directory listing uses the first part of its buffer, a thread's status text the rest.
+constexpr std::size_t kStatusOffset = 32 * 1024;
 
 // One stopper is active in the process; the stop signal's handler finds it here.
 std::atomic<ThreadStopper*> activeStopper{nullptr};
@@ -60,6 +65,31 @@ bool ParseThreadId(const char* name, pid_t& id) {
     }
     id = static_cast<pid_t>(value);
     return true;
+}
+
+// True when the thread blocks signal (the "SigBlk" mask of its status): it cannot answer, so waiting for it
+// would only delay the report. Graphics drivers start their worker threads with every signal blocked.
+bool BlocksSignal(pid_t thread, int signal, char* buffer, std::size_t capacity) {
+    char path[48];
+    TextBuffer name(path, sizeof path);
+    name.Text("/proc/self/task/").Decimal(thread).Text("/status");
+    const int fd = static_cast<int>(syscall(SYS_openat, AT_FDCWD, path, O_RDONLY | O_CLOEXEC));
+    if (fd < 0) return false;
+    long length = 0;
+    for (long n; length < static_cast<long>(capacity) &&
+                 (n = syscall(SYS_read, fd, buffer + length, capacity - static_cast<std::size_t>(length))) > 0;)
+        length += n;
+    syscall(SYS_close, fd);
+    const char* end = buffer + (length > 0 ? length : 0);
+    static constexpr char kKey[] = "\nSigBlk:";
+    for (const char* p = buffer; p + sizeof kKey - 1 <= end; ++p) {
+        if (std::memcmp(p, kKey, sizeof kKey - 1) != 0) continue;
+        p += sizeof kKey - 1;
+        SkipSpaces(p, end);
+        std::uint64_t mask = 0;
+        return ParseHex(p, end, mask) && (mask >> (signal - 1) & 1u);
+    }
+    return false;
 }
 
 }  // namespace
@@ -154,7 +184,7 @@ int ThreadStopper::StopOthers(pid_t self) {
     const int directory = static_cast<int>(syscall(SYS_openat, AT_FDCWD, "/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (directory >= 0) {
         for (;;) {
-            const long length = syscall(SYS_getdents64, directory, listing_, kListingCapacity);
+            const long length = syscall(SYS_getdents64, directory, listing_, kStatusOffset);
             if (length <= 0) break;
             for (long offset = 0; offset < length;) {
                 const char* entry = listing_ + offset;
@@ -163,8 +193,9 @@ int ThreadStopper::StopOthers(pid_t self) {
                 offset += recordLength;
                 pid_t thread = 0;
                 if (!ParseThreadId(entry + 19, thread) || thread == self) continue;
-                if (signalledCount_ >= capacity_) {
-                    silent_[silentCount_++] = thread;
+                if (signalledCount_ >= capacity_ || BlocksSignal(thread, stopSignal_, listing_ + kStatusOffset,
+                                                                 kListingCapacity - kStatusOffset)) {
+                    if (silentCount_ < capacity_) silent_[silentCount_++] = thread;
                     continue;
                 }
                 const int index = signalledCount_++;
