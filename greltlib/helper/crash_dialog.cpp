@@ -72,6 +72,8 @@ std::unique_ptr<QApplication> OpenDisplay(int& argc, char** argv) {
 
 DialogAnswer ShowCrashDialog(const DialogTexts& texts, const std::string& report, const std::string& executablePath) {
     QDialog dialog;
+    // The crashed program may be a full-screen saver, frozen above everything: the dialog must come up over it.
+    dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
     dialog.setWindowTitle(QString::fromStdString(texts.caption));
     dialog.setBackgroundRole(QPalette::Window);
     dialog.setAutoFillBackground(true);
@@ -113,6 +115,9 @@ DialogAnswer ShowCrashDialog(const DialogTexts& texts, const std::string& report
     layout->addLayout(top);
     layout->addLayout(buttons);
 
+    dialog.show();
+    dialog.raise();
+    dialog.activateWindow();
     dialog.exec();
     // Closing the window leaves the answer at its default: declined, no mail.
     return answer;
