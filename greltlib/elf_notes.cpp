@@ -2,14 +2,29 @@
 
 #include "greltlib/smaps_reader.h"
 
+#include <asm/prctl.h>
 #include <cerrno>
 #include <cstring>
 #include <elf.h>
 #include <sys/procfs.h>
+#include <sys/syscall.h>
 #include <sys/user.h>
 #include <unistd.h>
 
 namespace zelvor::grelt {
+
+void SaveCrashedThread(CrashedThread& slot, pid_t thread, const void* context) {
+    slot.tid = thread;
+    std::memcpy(&slot.context, context, sizeof slot.context);
+    const auto* original = static_cast<const ucontext_t*>(context);
+    if (original->uc_mcontext.fpregs) {  // the FP state lives in the handler's frame: keep it with the copy
+        std::memcpy(&slot.context.__fpregs_mem, original->uc_mcontext.fpregs, sizeof slot.context.__fpregs_mem);
+        slot.context.uc_mcontext.fpregs = &slot.context.__fpregs_mem;
+    }
+    unsigned long fsBase = 0;
+    syscall(SYS_arch_prctl, ARCH_GET_FS, &fsBase);
+    slot.fsBase = fsBase;
+}
 
 void OutputStream::Put(const void* data, std::size_t size) {
     position_ += size;

@@ -21,6 +21,10 @@ struct CrashedThread {
     std::uint64_t fsBase = 0;
 };
 
+/// Fills slot from the signal frame's context on the calling thread (its FS base too), keeping the FP state
+/// with the copy. Async-signal-safe.
+void SaveCrashedThread(CrashedThread& slot, pid_t thread, const void* context);
+
 /// Buffered output to a file descriptor through a caller-provided buffer. With fd < 0 it only counts bytes,
 /// so one routine both measures and writes a part of the file.
 class OutputStream {

@@ -3,6 +3,7 @@
 #include "greltlib/handler_state.h"
 #include "greltlib/helper_launch.h"
 #include "greltlib/helper_protocol.h"
+#include "greltlib/raw_thread.h"
 #include "greltlib/signal_safe_format.h"
 
 #include <cerrno>
@@ -26,15 +27,6 @@ constexpr int kMaxArguments = 32 + 2 * TaggedModules::kCapacity;
 char* helperArguments[kMaxArguments];
 char threadText[24];
 std::atomic<int> parkWord{0};
-
-pid_t ThisThread() { return static_cast<pid_t>(syscall(SYS_gettid)); }
-
-void FutexWait(std::atomic<int>& word, int value) {
-    syscall(SYS_futex, reinterpret_cast<int*>(&word), FUTEX_WAIT_PRIVATE, value, nullptr, nullptr, 0);
-}
-void FutexWake(std::atomic<int>& word) {
-    syscall(SYS_futex, reinterpret_cast<int*>(&word), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
-}
 
 [[noreturn]] void ExitProcess() {
     for (;;) syscall(SYS_exit_group, kExitCode);
@@ -135,7 +127,7 @@ void OnFault(int signal, siginfo_t* info, void* rawContext) {
 
     ThreadStopper& stopper = s.stopper;
     CrashedThread* threads = stopper.Threads();
-    ThreadStopper::SaveContext(threads[0], self, rawContext);
+    SaveCrashedThread(threads[0], self, rawContext);
     stopper.StopOthers(self);
 
     // A signal sent from outside is a fault of the main thread, whichever thread the kernel chose to run it.

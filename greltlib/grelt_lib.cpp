@@ -3,6 +3,7 @@
 #include "greltlib/fault_handler.h"
 #include "greltlib/handler_state.h"
 #include "greltlib/helper_protocol.h"
+#include "greltlib/raw_thread.h"
 #include "greltlib/report_paths.h"
 
 #include <dlfcn.h>
@@ -87,8 +88,6 @@ void Initialise(const char* recipientName, const char* recipientAddress) {
     GiveThreadAlternateStack();
     InstallFaultHandlers(true);
 }
-
-pid_t ThisThread() { return static_cast<pid_t>(syscall(SYS_gettid)); }
 
 }  // namespace
 

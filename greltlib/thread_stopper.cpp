@@ -1,9 +1,9 @@
 #include "greltlib/thread_stopper.h"
 
 #include "greltlib/proc_text.h"
+#include "greltlib/raw_thread.h"
 #include "greltlib/signal_safe_format.h"
 
-#include <asm/prctl.h>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -37,24 +37,11 @@ CrashedThread* savedThreads = nullptr;
 pid_t* signalledIds = nullptr;
 std::atomic<int> signalledTotal{0};
 
-int* Word(std::atomic<int>& a) { return reinterpret_cast<int*>(&a); }
-
-void FutexWake(std::atomic<int>& word) {
-    syscall(SYS_futex, Word(word), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
-}
-
-// Waits while word holds value, at most until the deadline (null: no limit).
-void FutexWait(std::atomic<int>& word, int value, const timespec* relative) {
-    syscall(SYS_futex, Word(word), FUTEX_WAIT_PRIVATE, value, relative, nullptr, 0);
-}
-
 std::int64_t MonotonicMs() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
-
-pid_t ThisThread() { return static_cast<pid_t>(syscall(SYS_gettid)); }
 
 bool ParseThreadId(const char* name, pid_t& id) {
     if (*name < '0' || *name > '9') return false;
@@ -137,19 +124,6 @@ void ThreadStopper::Uninstall() {
     installed_ = false;
 }
 
-void ThreadStopper::SaveContext(CrashedThread& slot, pid_t thread, const void* context) {
-    slot.tid = thread;
-    std::memcpy(&slot.context, context, sizeof slot.context);
-    const auto* original = static_cast<const ucontext_t*>(context);
-    if (original->uc_mcontext.fpregs) {
-        std::memcpy(&slot.context.__fpregs_mem, original->uc_mcontext.fpregs, sizeof slot.context.__fpregs_mem);
-        slot.context.uc_mcontext.fpregs = &slot.context.__fpregs_mem;
-    }
-    unsigned long fsBase = 0;
-    syscall(SYS_arch_prctl, ARCH_GET_FS, &fsBase);
-    slot.fsBase = fsBase;
-}
-
 void ThreadStopper::OnStopSignal(int, siginfo_t* info, void* context) {
     const int savedErrno = errno;
     // Only the crash handler's own signal counts: a stray one sent with kill(1) is ignored.
@@ -166,7 +140,7 @@ void ThreadStopper::Answer(const void* context) {
     for (int i = 0; i < total; ++i)
         if (__atomic_load_n(&signalledIds[i], __ATOMIC_ACQUIRE) == self) index = i;
     if (index < 0) return;  // signalled in an earlier round that has ended
-    SaveContext(savedThreads[index], self, context);
+    SaveCrashedThread(savedThreads[index], self, context);
     answeredFlags[index].store(1);
     answerCount.fetch_add(1);
     FutexWake(answerCount);

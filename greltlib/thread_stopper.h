@@ -36,9 +36,6 @@ public:
     int SilentCount() const { return silentCount_; }
     pid_t Silent(int index) const { return silent_[index]; }
 
-    /// Copies a signal frame's registers into slot, keeping the FP state with the copy. Async-signal-safe.
-    static void SaveContext(CrashedThread& slot, pid_t thread, const void* context);
-
 private:
     static void OnStopSignal(int, siginfo_t*, void* context);
     void Answer(const void* context);

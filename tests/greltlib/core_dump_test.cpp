@@ -57,18 +57,7 @@ void FutexWait(std::atomic<int>& a, int value) {
 void FutexWake(std::atomic<int>& a) { syscall(SYS_futex, FutexWord(a), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0); }
 pid_t ThreadId() { return static_cast<pid_t>(syscall(SYS_gettid)); }
 
-void SaveContext(CrashedThread& slot, void* context) {
-    slot.tid = ThreadId();
-    std::memcpy(&slot.context, context, sizeof slot.context);
-    const auto* original = static_cast<const ucontext_t*>(context);
-    if (original->uc_mcontext.fpregs) {  // keep the FP state with the copy, not in the handler's frame
-        std::memcpy(&slot.context.__fpregs_mem, original->uc_mcontext.fpregs, sizeof slot.context.__fpregs_mem);
-        slot.context.uc_mcontext.fpregs = &slot.context.__fpregs_mem;
-    }
-    unsigned long fsBase = 0;
-    syscall(SYS_arch_prctl, ARCH_GET_FS, &fsBase);
-    slot.fsBase = fsBase;
-}
+void SaveContext(CrashedThread& slot, void* context) { zelvor::grelt::SaveCrashedThread(slot, ThreadId(), context); }
 
 void OnStop(int, siginfo_t*, void* context) {
     const pid_t self = ThreadId();

@@ -2,7 +2,8 @@
 // crash handler's tests run it as a child process and read what the handler leaves behind.
 //
 //   grelt_crash_demo SCENARIO [MODULE]
-//   main-segv main-fpe main-ill main-bus main-abort   a fault of that kind in the main thread
+//   main-segv main-fpe main-ill main-bus main-abort main-trap main-overflow
+//                        a fault of that kind in the main thread
 //   worker-segv          a registered worker faults while another thread sleeps
 //   diagnostic-segv      a diagnostic worker faults; the main thread then says "still running" and exits 0
 //   thread-overflow      a registered worker's stack overflows
@@ -107,6 +108,8 @@ int main(int argc, char** argv) {
     if (scenario == "main-ill") __builtin_trap();
     if (scenario == "main-bus") CrashDemoBusError();
     if (scenario == "main-abort") std::abort();
+    if (scenario == "main-trap") asm volatile("int3");
+    if (scenario == "main-overflow") return CrashDemoRecurse(0);
     if (scenario == "wait") {
         std::printf("waiting\n");
         for (;;) pause();

@@ -138,6 +138,8 @@ TEST_F(CrashHandler, FaultsOfEachKindInTheMainThreadAreReportedAndEndTheProgram)
         {"main-ill", "Exception code: C000001D ILLEGAL_INSTRUCTION\r\n"},
         {"main-bus", "Exception code: C0000006 IN_PAGE_ERROR\r\n"},
         {"main-abort", "Exception code: E0000006 abort signal (SIGABRT)"},
+        {"main-trap", "Exception code: 80000003 BREAKPOINT\r\n"},
+        {"main-overflow", "Exception code: C00000FD STACK_OVERFLOW\r\n"},
     };
     for (const auto& [scenario, line] : cases) {
         SCOPED_TRACE(scenario);

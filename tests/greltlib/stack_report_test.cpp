@@ -42,16 +42,7 @@ int gCoreFd = -1;
 CrashedThread gThread;
 
 void OnFault(int, siginfo_t* info, void* context) {
-    gThread.tid = static_cast<pid_t>(syscall(SYS_gettid));
-    std::memcpy(&gThread.context, context, sizeof gThread.context);
-    const auto* original = static_cast<const ucontext_t*>(context);
-    if (original->uc_mcontext.fpregs) {
-        std::memcpy(&gThread.context.__fpregs_mem, original->uc_mcontext.fpregs, sizeof gThread.context.__fpregs_mem);
-        gThread.context.uc_mcontext.fpregs = &gThread.context.__fpregs_mem;
-    }
-    unsigned long fsBase = 0;
-    syscall(SYS_arch_prctl, ARCH_GET_FS, &fsBase);
-    gThread.fsBase = fsBase;
+    zelvor::grelt::SaveCrashedThread(gThread, static_cast<pid_t>(syscall(SYS_gettid)), context);
     _exit(gWriter.Write(gCoreFd, &gThread, 1, *info) ? 0 : 30);
 }
 
