@@ -72,6 +72,8 @@ void CDravikDoc::LoadFileThread(CDravikDoc* doc) {
             case TEMPLATE_CUBE: result = doc->ReadGaussianCubeFile(path.c_str()); break;
             default: result = doc->ReadXYZCoordinates(path.c_str()); break;
         }
+        // A load that leaves no frame at all has nothing to show: it failed, whatever the reader's messages say.
+        if (result == 1 && doc->GetFrameCount() == 0) result = 0;
         doc->loadResult_.store(result);
         if (result == 1) AdviseMainWndLoadStatus(0, 0, nullptr);
         doc->EstablishBonds();

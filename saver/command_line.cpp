@@ -6,6 +6,28 @@
 
 namespace zelvor {
 
+namespace {
+
+/// Takes "NAME VALUE" or "NAME=VALUE" out of args; the last one counts, nothing when absent.
+std::optional<std::string> TakeValueOption(std::vector<std::string>& args, const std::string& name) {
+    std::optional<std::string> value;
+    const std::string prefix = name + "=";
+    for (auto a = args.begin(); a != args.end();) {
+        if (*a == name && a + 1 != args.end()) {
+            value = *(a + 1);
+            a = args.erase(a, a + 2);
+        } else if (a->rfind(prefix, 0) == 0) {
+            value = a->substr(prefix.size());
+            a = args.erase(a);
+        } else {
+            ++a;
+        }
+    }
+    return value;
+}
+
+}  // namespace
+
 NormalisedCommandLine NormaliseCommandLine(const std::vector<std::string>& args) {
     // The arguments are joined into a buffer of fixed capacity; whatever does not fit is dropped.
     std::string joined;
@@ -95,19 +117,67 @@ bool TakeFpsFlag(std::vector<std::string>& args) {
 }
 
 std::string TakeModulesArgument(std::vector<std::string>& args) {
-    std::string path;
-    for (auto a = args.begin(); a != args.end();) {
-        if (*a == "--modules" && a + 1 != args.end()) {
-            path = *(a + 1);
-            a = args.erase(a, a + 2);
-        } else if (a->rfind("--modules=", 0) == 0) {
-            path = a->substr(10);
-            a = args.erase(a);
-        } else {
-            ++a;
-        }
+    return TakeValueOption(args, "--modules").value_or("");
+}
+
+namespace {
+
+const char* const USAGE =
+    "usage: zelvor [MODE] [--fps] [--file PATH] [--load-time SECONDS] [--modules PATH]\n"
+    "       zelvor --view FILE\n"
+    "       zelvor --help | --version\n"
+    "modes:\n"
+    "  /c [WINDOW]       configure (the default); the sheet centred over WINDOW when given\n"
+    "  /s, -root         full-screen screensaver; ends on the first input (exit code -42)\n"
+    "  /p WINDOW         live preview inside the X11 window WINDOW (decimal or 0x hex)\n"
+    "  -window-id WINDOW draw into WINDOW as the screensaver (also XSCREENSAVER_WINDOW)\n"
+    "options:\n"
+    "  --fps               show frames per second and the processor share\n"
+    "  --file PATH         show this coordinate file, or the files of this folder, instead of the playlist\n"
+    "  --load-time SECONDS show each file that long (this run only)\n"
+    "  --modules PATH      read this calculation module list instead of the usual places\n"
+    "  --view FILE         show one file in a window\n";
+
+// Options of two dashes the program knows, with whether a value follows as the next argument.
+constexpr std::pair<const char*, bool> KNOWN_OPTIONS[] = {
+    {"--fps", false}, {"--help", false},    {"--version", false},  {"--view", true},
+    {"--file", true}, {"--load-time", true}, {"--modules", true},
+};
+
+}  // namespace
+
+std::string TakeFileArgument(std::vector<std::string>& args) { return TakeValueOption(args, "--file").value_or(""); }
+
+int TakeLoadTimeArgument(std::vector<std::string>& args) {
+    const std::optional<std::string> text = TakeValueOption(args, "--load-time");
+    if (!text || text->empty() || text->size() > 9) return 0;
+    int seconds = 0;
+    for (const char c : *text) {
+        if (c < '0' || c > '9') return 0;
+        seconds = seconds * 10 + (c - '0');
     }
-    return path;
+    return seconds;
+}
+
+std::optional<EarlyAnswer> AnswerBeforeStart(const std::vector<std::string>& args, const std::string& version) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help") return EarlyAnswer{0, USAGE, {}};
+        if (a == "--version") return EarlyAnswer{0, "zelvor " + version + "\n", {}};
+        if (a.rfind("--", 0) != 0) continue;
+        bool known = false;
+        for (const auto& [name, takesValue] : KNOWN_OPTIONS) {
+            const std::string option = name;
+            if (a == option) {
+                known = true;
+                if (takesValue) ++i;  // its value may look like an option
+            } else if (takesValue && a.rfind(option + "=", 0) == 0) {
+                known = true;
+            }
+        }
+        if (!known) return EarlyAnswer{2, {}, "zelvor: unknown option '" + a + "'\n" + USAGE};
+    }
+    return std::nullopt;
 }
 
 std::string ReadViewFileArgument(const std::vector<std::string>& args) {

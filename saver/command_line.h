@@ -3,6 +3,7 @@
 /// normalisation, and the XScreenSaver conventions (-root, -window-id <id>, XSCREENSAVER_WINDOW).
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,5 +56,23 @@ std::string TakeModulesArgument(std::vector<std::string>& args);
 
 /// The file of "--view FILE": the program shows that file in a window (empty when not given).
 std::string ReadViewFileArgument(const std::vector<std::string>& args);
+
+/// Takes "--file PATH" (or "--file=PATH") out of args: a coordinate file, or a folder of them, to show instead
+/// of the stored playlist for this run. Empty when not given; the last one counts.
+std::string TakeFileArgument(std::vector<std::string>& args);
+
+/// Takes "--load-time SECONDS" (or "--load-time=SECONDS") out of args: how long each file is shown, this run
+/// only. 0 when not given or not a positive whole number.
+int TakeLoadTimeArgument(std::vector<std::string>& args);
+
+/// The answer to a command line that asks for information or is wrong, before any window or setting is
+/// touched: "--help" (usage on standard output, 0), "--version" (0), or an unknown option starting with two
+/// dashes (usage on standard error, 2). Nothing when the program should start.
+struct EarlyAnswer {
+    int exitCode = 0;
+    std::string standardOutput;
+    std::string standardError;
+};
+std::optional<EarlyAnswer> AnswerBeforeStart(const std::vector<std::string>& args, const std::string& version);
 
 }  // namespace zelvor

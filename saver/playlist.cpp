@@ -1,6 +1,7 @@
 #include "saver/playlist.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <ostream>
 
@@ -39,9 +40,11 @@ void CPlaylist::KillChangeFileTimer() {
 
 void CPlaylist::UpdateXYZfileListTime() {
     // A count or interval edited by hand must neither exhaust memory nor make the timer spin.
-    filesToShow = std::clamp(AppProfile().GetProfileInt(SECTION, FILES_TO_SHOW, DEFAULT_FILES_TO_SHOW), 0,
-                             MAX_FILES_TO_SHOW);
-    const int seconds = std::clamp(AppProfile().GetProfileInt(SECTION, LOAD_TIME, DEFAULT_LOAD_TIME), 1, MAX_LOAD_TIME);
+    filesToShow = runFiles_.empty() ? std::clamp(AppProfile().GetProfileInt(SECTION, FILES_TO_SHOW, DEFAULT_FILES_TO_SHOW),
+                                                 0, MAX_FILES_TO_SHOW)
+                                    : static_cast<int>(runFiles_.size());
+    const int stored = runLoadTime_ > 0 ? runLoadTime_ : AppProfile().GetProfileInt(SECTION, LOAD_TIME, DEFAULT_LOAD_TIME);
+    const int seconds = std::clamp(stored, 1, MAX_LOAD_TIME);
     KillChangeFileTimer();
     changeFileTimer = timers_.SetTimer(static_cast<unsigned>(seconds) * 1000u,
                                        [this](ThreadTimers::TimerId id) { ChangeCoordinateFileTimerProc(id); });
@@ -51,7 +54,8 @@ void CPlaylist::UpdateXYZfileListTime() {
 void CPlaylist::BuildPlaylist() {
     for (int n = 0; n < filesToShow; ++n) {
         const std::string key = EntryKey(n);
-        const std::string path = AppProfile().GetProfileString(SECTION, key, "");
+        const std::string path = runFiles_.empty() ? AppProfile().GetProfileString(SECTION, key, "")
+                                                   : runFiles_[static_cast<std::size_t>(n)];
         fileList[key] = IsExistingFile(path) ? path : DEMO_MARKER;
     }
     if (host_.ShuffleFlag() == 1) {
@@ -102,8 +106,33 @@ void CPlaylist::RandomiseFileList() {
     }
 }
 
+void CPlaylist::OverrideForThisRun(const std::string& fileOrFolder, int loadTimeSeconds) {
+    runFiles_ = fileOrFolder.empty() ? std::vector<std::string>() : CoordinateFilesAt(fileOrFolder);
+    if (runFiles_.size() > static_cast<std::size_t>(MAX_FILES_TO_SHOW)) runFiles_.resize(MAX_FILES_TO_SHOW);
+    // A folder without coordinate files shows the demo, as a stored list of missing files does.
+    if (!fileOrFolder.empty() && runFiles_.empty()) runFiles_.push_back(DEMO_MARKER);
+    runLoadTime_ = loadTimeSeconds;
+}
+
+std::vector<std::string> CoordinateFilesAt(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(path, error)) return {path};
+    std::vector<std::string> files;
+    // Stepped with an error code: an unreadable entry ends the listing instead of throwing.
+    for (std::filesystem::directory_iterator entry(path, error), end; !error && entry != end; entry.increment(error)) {
+        std::string extension = entry->path().extension().string();
+        std::transform(extension.begin(), extension.end(), extension.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if ((extension == ".xyz" || extension == ".pdb" || extension == ".cube" || extension == ".cub") &&
+            IsExistingFile(entry->path().string()))
+            files.push_back(entry->path().string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
 void CPlaylist::WriteBack() {
-    if (!listChanged) return;
+    if (!listChanged || !runFiles_.empty()) return;
     for (const auto& [key, path] : fileList) AppProfile().WriteProfileString(SECTION, key, path);
     AppProfile().WriteProfileInt(SECTION, FILES_TO_SHOW, static_cast<int>(fileList.size()));
 }

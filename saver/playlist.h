@@ -68,8 +68,14 @@ public:
     void ChangeCoordinateFileTimerProc(ThreadTimers::TimerId eventId);
     /// Fisher-Yates shuffle of all paths among their keys.
     void RandomiseFileList();
-    /// Exit: when the list changed, writes every entry in key order, then "Files to show".
+    /// Exit: when the list changed, writes every entry in key order, then "Files to show". A list given for
+    /// this run only is never written.
     void WriteBack();
+
+    /// This run only (the command line): files shown instead of the stored entries (a folder stands for the
+    /// coordinate files in it), and seconds per file instead of the stored interval (0: the stored one).
+    /// Takes effect at the next UpdateXYZfileListTime and BuildPlaylist.
+    void OverrideForThisRun(const std::string& fileOrFolder, int loadTimeSeconds);
     void KillChangeFileTimer();
 
     /// Key text to path; ordered by key text ("XYZ file10" before "XYZ file2").
@@ -83,9 +89,15 @@ public:
 
 private:
     PlaylistHost& host_;
+    std::vector<std::string> runFiles_;
+    int runLoadTime_ = 0;
     ThreadTimers& timers_;
     std::function<int()> random_;
 };
+
+/// The coordinate files (.xyz, .pdb, .cube, .cub, any case) directly in folder, sorted by name; path itself
+/// when it is a file.
+std::vector<std::string> CoordinateFilesAt(const std::string& path);
 
 /// The file name after the last path separator ('/' or '\').
 std::string FileNameOfPath(const std::string& path);

@@ -75,6 +75,8 @@ bool CSaverApp::InitInstance() {
     SeedProgramRandom(static_cast<unsigned>(std::time(nullptr)));
     // A file shown on request stays: it is not replaced by the coordinate files.
     if (!viewFile_.empty()) return ShowInWindow("Zelvor - " + viewFile_);
+    // The sheet edits the stored list: what the command line gives for one run applies to the saver modes.
+    if (GetRunMode() != CONFIGURE_MODE) playlist_->OverrideForThisRun(runFile_, runLoadTime_);
     playlist_->UpdateXYZfileListTime();
     if (IsNumberCrunching()) RunCalculationCommand(true);
 
@@ -93,6 +95,8 @@ void CSaverApp::ProcessCommandLine() {
     showFrameRate_ = TakeFpsFlag(args);
     modulesPath_ = TakeModulesArgument(args);
     viewFile_ = ReadViewFileArgument(args);
+    runFile_ = TakeFileArgument(args);
+    runLoadTime_ = TakeLoadTimeArgument(args);
     xscreensaver_ = ReadXScreenSaverConventions(args, std::getenv("XSCREENSAVER_WINDOW"));
     // XScreenSaver's options are the full-screen saver's.
     const NormalisedCommandLine line =

@@ -141,6 +141,9 @@ private:
     std::unique_ptr<CPlaylist> playlist_;  // after the timers it runs on, so that it goes first
     XScreenSaverRequest xscreensaver_;
     std::string viewFile_;
+    // --file and --load-time: this run's playlist instead of the stored one.
+    std::string runFile_;
+    int runLoadTime_ = 0;
     std::unique_ptr<CDravikDoc> document_;
     CSaverWnd* frame_ = nullptr;
     CDisplayPropSheet* sheet_ = nullptr;

@@ -12,15 +12,27 @@ const char* const USAGE =
     "usage: zelvor-tool info FILE [--elements PATH] [--all-frames] [--no-bonds]\n"
     "       zelvor-tool info --demo [--elements PATH] [--no-bonds]\n"
     "       zelvor-tool render FILE -o OUT.png [--size WxH] [--frame N] [--bonds] [--surface|--no-surface]\n"
-    "                   [--cell] [--quality Q] [--no-axes] [--no-text] [--elements PATH]\n";
+    "                   [--cell] [--quality Q] [--no-axes] [--no-text] [--elements PATH]\n"
+    "       zelvor-tool --help | --version\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-        std::fputs(USAGE, args.empty() ? stderr : stdout);
-        return args.empty() ? 2 : 0;
+    if (args.empty()) {
+        std::fputs(USAGE, stderr);
+        return 2;
+    }
+    // Asked with any command: the answer is the same.
+    for (const std::string& a : args) {
+        if (a == "--help" || a == "-h") {
+            std::fputs(USAGE, stdout);
+            return 0;
+        }
+        if (a == "--version") {
+            std::printf("zelvor-tool %s\n", ZELVOR_VERSION);
+            return 0;
+        }
     }
     if (args[0] == "info") {
         zelvor::InfoOptions options;

@@ -157,6 +157,36 @@ TEST(ModulesArgument, IsTakenOutWithItsPathAndNeverChangesTheMode) {
     EXPECT_EQ(dangling.size(), 2u);
 }
 
+TEST(RunOptions, FileAndLoadTimeAreTakenOutAndBadSecondsCountAsNone) {
+    std::vector<std::string> args = {"-root", "--file", "/data/films", "--load-time=45", "--fps"};
+    EXPECT_EQ(TakeFileArgument(args), "/data/films");
+    EXPECT_EQ(TakeLoadTimeArgument(args), 45);
+    EXPECT_EQ(args, (std::vector<std::string>{"-root", "--fps"}));
+    for (const char* bad : {"-5", "12s", "", "99999999999"}) {
+        std::vector<std::string> one = {"--load-time", bad};
+        EXPECT_EQ(TakeLoadTimeArgument(one), 0) << bad;
+    }
+}
+
+TEST(AnswerBeforeStart, HelpVersionAndUnknownOptionsInEveryMode) {
+    const auto help = AnswerBeforeStart({"/s", "--help"}, "1.2.3.4");
+    ASSERT_TRUE(help);
+    EXPECT_EQ(help->exitCode, 0);
+    EXPECT_EQ(help->standardOutput.rfind("usage: zelvor", 0), 0u);
+    const auto version = AnswerBeforeStart({"-window-id", "0x12", "--version"}, "1.2.3.4");
+    ASSERT_TRUE(version);
+    EXPECT_EQ(version->standardOutput, "zelvor 1.2.3.4\n");
+    // A mistyped option must not start the full-screen saver.
+    const auto unknown = AnswerBeforeStart({"--fullscreen"}, "1.2.3.4");
+    ASSERT_TRUE(unknown);
+    EXPECT_EQ(unknown->exitCode, 2);
+    EXPECT_EQ(unknown->standardError.rfind("zelvor: unknown option '--fullscreen'\nusage:", 0), 0u);
+    // Known options, their values (even when they look like options) and the single-dash switches start.
+    EXPECT_FALSE(AnswerBeforeStart({"/s", "--fps", "--file", "--odd-name.xyz", "--load-time=5"}, "1"));
+    EXPECT_FALSE(AnswerBeforeStart({"-root", "-fps", "--modules=/m.xml"}, "1"));
+    EXPECT_FALSE(AnswerBeforeStart({"--view", "/a.xyz"}, "1"));
+}
+
 TEST(FrameRateMeter, ReportsOnceASecondFromFramesAndProcessorTime) {
     double now = 100.0, cpu = 7.0;
     CFrameRateMeter meter([&] { return now; }, [&] { return cpu; });

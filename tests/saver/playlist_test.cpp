@@ -148,6 +148,38 @@ TEST_F(PlaylistTest, TwoFilesAlternateAtTheConfiguredInterval) {
     EXPECT_TRUE(profile.writtenKeys.empty());
 }
 
+TEST_F(PlaylistTest, AFolderGivenForThisRunIsShownAtItsIntervalAndNeverStored) {
+    const std::string stored = File("stored.xyz");
+    StoreEntries({stored}, 180);
+    QTemporaryDir folder;
+    const std::string b = test::WriteFile(folder, "b.PDB", "ATOM\n");
+    const std::string a = test::WriteFile(folder, "a.xyz", "1\n\nH 0 0 0\n");
+    test::WriteFile(folder, "notes.txt", "not a coordinate file");
+    CPlaylist playlist(host, timers);
+    playlist.OverrideForThisRun(folder.path().toStdString(), 7);
+    playlist.UpdateXYZfileListTime();
+    EXPECT_EQ(timers.IntervalOf(playlist.changeFileTimer), 7000u);
+    playlist.BuildPlaylist();
+    timers.Advance(7000);
+    EXPECT_EQ(host.opened, (Strings{a, b}));
+    playlist.listChanged = 1;
+    playlist.WriteBack();
+    EXPECT_TRUE(profile.writtenKeys.empty());
+    EXPECT_EQ(StoredEntries(1), Strings{stored});
+
+    // One file works the same; a folder without coordinate files shows the demo.
+    CPlaylist single(host, timers);
+    single.OverrideForThisRun(a, 0);
+    single.UpdateXYZfileListTime();
+    EXPECT_EQ(timers.IntervalOf(single.changeFileTimer), 180000u);  // the stored interval
+    QTemporaryDir empty;
+    CPlaylist nothing(host, timers);
+    nothing.OverrideForThisRun(empty.path().toStdString(), 0);
+    nothing.UpdateXYZfileListTime();
+    nothing.BuildPlaylist();
+    EXPECT_EQ(nothing.fileList.at("XYZ file0"), CPlaylist::DEMO_MARKER);
+}
+
 TEST_F(PlaylistTest, EntriesAreReadAndWrittenBackInKeyOrder) {
     Strings paths;
     for (int i = 0; i < 12; ++i) paths.push_back(File("f" + std::to_string(i) + ".xyz"));

@@ -6,6 +6,7 @@
 #include <csignal>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
@@ -152,6 +153,38 @@ protected:
         XMapWindow(display_, host);
         XSync(display_, False);
         return host;
+    }
+
+    /// The overlay's file name changes from a first file to a second and back, then a move ends the saver.
+    void ExpectTwoFilesToAlternate(ChildProcess& saver) {
+        // The file name in the overlay tells the two apart: a, then b, then a again.
+        auto shown = [&] { return ScreenImage(); };
+        auto named = [](const std::vector<unsigned long>& band) {
+            return std::set<unsigned long>(band.begin(), band.end()).size() > 1;
+        };
+        // The first paints of a file still settle the depth range (and with it the fog): the band counts once it
+        // stayed the same for a while.
+        std::vector<unsigned long> first, second, candidate;
+        auto since = std::chrono::steady_clock::now();
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                std::vector<unsigned long> now = shown();
+                const auto at = std::chrono::steady_clock::now();
+                if (now != candidate || !named(now)) {
+                    candidate = std::move(now);
+                    since = at;
+                    return false;
+                }
+                first = candidate;
+                return at - since >= std::chrono::milliseconds(250);
+            },
+            START_MS))
+            << "the first file's band never stayed the same";
+        ASSERT_TRUE(WaitFor([&] { second = shown(); return second != first && named(second); }, START_MS))
+            << "the second file did not come";
+        ASSERT_TRUE(WaitFor([&] { return shown() == first; }, START_MS)) << "the first file did not come back";
+        ASSERT_TRUE(MoveMouseTo(200, 200));
+        EXPECT_TRUE(saver.WaitForExit(EXIT_MS));
     }
 
     std::string StderrPath() const { return home_.path().toStdString() + "/stderr.txt"; }
@@ -413,34 +446,21 @@ TEST_F(SaverEndToEnd, TwoPlaylistFilesAlternateAtTheInterval) {
 
     ASSERT_TRUE(MoveMouseTo(100, 100));
     auto saver = StartZelvor({"/s"}, "xcb", {}, config.Path());
-    // The file name in the overlay tells the two apart: a, then b, then a again.
-    auto shown = [&] { return ScreenImage(); };
-    auto named = [](const std::vector<unsigned long>& band) {
-        return std::set<unsigned long>(band.begin(), band.end()).size() > 1;
-    };
-    // The first paints of a file still settle the depth range (and with it the fog): the band counts once it
-    // stayed the same for a while.
-    std::vector<unsigned long> first, second, candidate;
-    auto since = std::chrono::steady_clock::now();
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            std::vector<unsigned long> now = shown();
-            const auto at = std::chrono::steady_clock::now();
-            if (now != candidate || !named(now)) {
-                candidate = std::move(now);
-                since = at;
-                return false;
-            }
-            first = candidate;
-            return at - since >= std::chrono::milliseconds(250);
-        },
-        START_MS))
-        << "the first file's band never stayed the same";
-    ASSERT_TRUE(WaitFor([&] { second = shown(); return second != first && named(second); }, START_MS))
-        << "the second file did not come";
-    ASSERT_TRUE(WaitFor([&] { return shown() == first; }, START_MS)) << "the first file did not come back";
-    ASSERT_TRUE(MoveMouseTo(200, 200));
-    EXPECT_TRUE(saver->WaitForExit(EXIT_MS));
+    ExpectTwoFilesToAlternate(*saver);
+}
+
+TEST_F(SaverEndToEnd, AFolderGivenOnTheCommandLineIsShownAtTheGivenTimeInsteadOfThePlaylist) {
+    test::ScopedConfigHome config;
+    // The stored playlist has one file and a long interval: what alternates comes from the command line.
+    WritePlaylistSettings({DataPath("xcrysden-anim.xyz")}, 180, 0);
+    WriteStillViewSettings();
+    QTemporaryDir folder;
+    for (const char* name : {"valid-cell-triclinic.xyz", "xcrysden-anim.xyz"})
+        ASSERT_TRUE(QFile::copy(QString::fromStdString(DataPath(name)), folder.filePath(name)));
+    ASSERT_TRUE(MoveMouseTo(100, 100));
+    auto saver = StartZelvor({"-root", "--file", folder.path().toStdString(), "--load-time", "1"}, "xcb", {},
+                             config.Path());
+    ExpectTwoFilesToAlternate(*saver);
 }
 
 TEST_F(SaverEndToEnd, PreviewWithoutAUsableWindowSaysSoAndEnds) {

@@ -9,6 +9,8 @@
 
 #include "support/test_support.h"
 
+#include <QTemporaryDir>
+
 namespace {
 
 using nlohmann::json;
@@ -93,6 +95,20 @@ TEST(InfoTool, FailedLoadExitsWithOneAndReportsTheMessage) {
     EXPECT_EQ(j["load_result"], 0);
     ASSERT_EQ(j["messages"].size(), 1u);
     EXPECT_EQ(j["messages"][0], "Cell dimension in the 0. frame\nin the coordinate file is rubbish!");
+
+    // A file whose first atom cannot be read leaves no frame: a failure, with the reader's message kept.
+    QTemporaryDir dir;
+    const std::string pdb = zelvor::test::WriteFile(
+        dir, "nan.pdb",
+        "HEADER    TEST\n"
+        "ATOM      1  O   HOH A   1        nan     inf    -inf  1.00  0.00           O\n"
+        "ATOM      2  H   HOH A   1       1.000   0.000   0.000  1.00  0.00           H\nEND\n");
+    const ToolResult nan = RunTool("'" + pdb + "'");
+    EXPECT_EQ(nan.status, 1);
+    const json k = json::parse(nan.out);
+    EXPECT_EQ(k["load_result"], 0);
+    EXPECT_EQ(k["frame_count"], 0);
+    EXPECT_EQ(k["messages"], json::array({"Line 2 doesn't conform to the PDB specifications."}));
 }
 
 TEST(InfoTool, GivenElementTableDecidesTheElements) {
@@ -111,6 +127,13 @@ TEST(InfoTool, MissingFileAndBadArgumentsFail) {
     EXPECT_EQ(RunTool(Data("xcrysden-anim.xyz") + " --bogus").status, 2);
     EXPECT_EQ(RunTool("").status, 2);
     EXPECT_EQ(RunTool("--elements /nonexistent/Elements.dat " + Data("xcrysden-anim.xyz")).status, 2);
+    // Help and version in any position answer and succeed.
+    const ToolResult help = RunTool(Data("xcrysden-anim.xyz") + " --help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: zelvor-tool info FILE", 0), 0u) << help.out;
+    const ToolResult version = RunTool("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "zelvor-tool " ZELVOR_VERSION "\n");
 }
 
 }  // namespace
