@@ -142,6 +142,8 @@ const char* const USAGE =
 constexpr std::pair<const char*, bool> KNOWN_OPTIONS[] = {
     {"--fps", false}, {"--help", false},    {"--version", false},  {"--view", true},
     {"--file", true}, {"--load-time", true}, {"--modules", true},
+    // XScreenSaver's settings program starts its preview with "--window-id 0x..."; newer hacks say "--root".
+    {"--root", false}, {"--window-id", true},
 };
 
 }  // namespace

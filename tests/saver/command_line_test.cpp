@@ -185,6 +185,7 @@ TEST(AnswerBeforeStart, HelpVersionAndUnknownOptionsInEveryMode) {
     EXPECT_FALSE(AnswerBeforeStart({"/s", "--fps", "--file", "--odd-name.xyz", "--load-time=5"}, "1"));
     EXPECT_FALSE(AnswerBeforeStart({"-root", "-fps", "--modules=/m.xml"}, "1"));
     EXPECT_FALSE(AnswerBeforeStart({"--view", "/a.xyz"}, "1"));
+    EXPECT_FALSE(AnswerBeforeStart({"--root", "--window-id", "0x400007"}, "1"));  // XScreenSaver's own spellings
 }
 
 TEST(FrameRateMeter, ReportsOnceASecondFromFramesAndProcessorTime) {
