@@ -314,8 +314,13 @@ void CConfigViewDlg::PopulateXYZCombo(bool fromRegistry) {
 QString CConfigViewDlg::StartFolder() const {
     // On the first start of this version the files that come with the program are offered first.
     if (app_.firstRun) {
-        const QDir shipped(QCoreApplication::applicationDirPath() + QStringLiteral("/../Coordinate Files"));
-        if (shipped.exists()) return shipped.absolutePath();
+        // Beside the program's folder as it was shipped, or where the Debian package puts its sample files.
+        const QString shippedFolders[] = {QStringLiteral("/../Coordinate Files"),
+                                          QStringLiteral("/../../share/zelvor/samples")};
+        for (const QString& relative : shippedFolders) {
+            const QDir shipped(QCoreApplication::applicationDirPath() + relative);
+            if (shipped.exists()) return shipped.absolutePath();
+        }
     }
     return QString();
 }
