@@ -30,7 +30,7 @@ std::vector<std::string> ListedVersions(std::string_view listText, const std::st
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
     std::unique_ptr<xmlDoc, xml::DocDeleter> doc(
         xmlReadMemory(listText.data(), static_cast<int>(listText.size()), "Updates.xml", nullptr, options));
-    if (!doc) return {};
+    if (!doc || xml::DeclaresEntities(doc.get())) return {};
     std::unique_ptr<xmlXPathContext, xml::ContextDeleter> context(xmlXPathNewContext(doc.get()));
     if (!context || xmlXPathRegisterNs(context.get(), xml::Text("bk"), xml::Text("urn:Cobrant")) != 0) return {};
     std::unique_ptr<xmlXPathObject, xml::ObjectDeleter> found(

@@ -7,7 +7,8 @@
 
 namespace zelvor {
 
-/// The versions the list gives for programName, in document order. A document that does not parse gives none.
+/// The versions the list gives for programName, in document order. A document that does not parse, or that
+/// declares entities, gives none.
 std::vector<std::string> ListedVersions(std::string_view listText, const std::string& programName);
 
 /// The number two versions are compared by, as a decimal digit string without leading zeros ("" is zero):

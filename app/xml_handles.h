@@ -20,6 +20,14 @@ struct ObjectDeleter {
     void operator()(xmlXPathObject* object) const { xmlXPathFreeObject(object); }
 };
 
+/// True when the document declares entities of its own. Their references stay in the tree and are expanded
+/// at every use when text is read, so a few kilobytes referenced thousands of times make gigabytes of text:
+/// the program's lists never need them, and a list that declares any is refused.
+inline bool DeclaresEntities(const xmlDoc* doc) {
+    const xmlDtd* dtd = doc->intSubset;
+    return dtd != nullptr && (dtd->entities != nullptr || dtd->pentities != nullptr);
+}
+
 /// A string libxml2 allocated, released with xmlFree.
 inline std::string TakeString(xmlChar* text) {
     if (text == nullptr) return {};

@@ -11,7 +11,7 @@
 #include <mutex>
 
 #include "app/xml_handles.h"
-#include "crunch/number_crunch_modules.h"
+#include "crunch/module_list_parser.h"
 
 namespace zelvor {
 
@@ -158,14 +158,15 @@ void ReadConfiguration(const xmlNode* configuration, CalcData& calc) {
 
 }  // namespace
 
-int CNumberCrunchModules::ParseXMLModuleList() {
+int ParseModuleList(const std::string& path, std::map<std::string, std::string>& menuToFile,
+                    std::map<std::string, std::string>& fileToMenu, std::map<std::string, CalcData>& calculations) {
     static std::once_flag once;
     std::call_once(once, [] { xmlInitParser(); });
 
     // The list comes from outside: no network access, no entity substitution, no DTD loading.
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    std::unique_ptr<xmlDoc, xml::DocDeleter> doc(xmlReadFile(moduleListPath.c_str(), nullptr, options));
-    if (!doc || xmlDocGetRootElement(doc.get()) == nullptr) return 0;
+    std::unique_ptr<xmlDoc, xml::DocDeleter> doc(xmlReadFile(path.c_str(), nullptr, options));
+    if (!doc || xmlDocGetRootElement(doc.get()) == nullptr || xml::DeclaresEntities(doc.get())) return 0;
     std::unique_ptr<xmlXPathContext, xml::ContextDeleter> context(xmlXPathNewContext(doc.get()));
     if (!context || xmlXPathRegisterNs(context.get(), xml::Text("bk"), xml::Text("urn:Cobrant")) != 0) return 0;
     context->node = xmlDocGetRootElement(doc.get());

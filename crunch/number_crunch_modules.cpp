@@ -9,6 +9,7 @@
 #include "app/app_profile.h"
 #include "app/gui_stream.h"
 #include "app/grelt_binding.h"
+#include "crunch/module_list_parser.h"
 
 namespace zelvor {
 
@@ -40,7 +41,7 @@ CNumberCrunchModules::~CNumberCrunchModules() {
 bool CNumberCrunchModules::LoadAndVerifyModules(const std::string& listPath, bool verboseReports) {
     moduleListPath = listPath;
     verbose = verboseReports;
-    if (ParseXMLModuleList() == 0) {
+    if (ParseModuleList(moduleListPath, menuToFile, fileToMenu, calculations) == 0) {
         MessageStream() << "The module configuration file," << listPath
                         << ",\ncould not be loaded. Make sure it is properly formatted\n"
                            "and that there are no spelling mistakes in it."

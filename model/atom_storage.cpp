@@ -6,6 +6,16 @@
 #include <mutex>
 #include <new>
 
+// gcc says __SANITIZE_ADDRESS__; clang (the fuzzing build) only answers __has_feature.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZELVOR_HAS_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifndef ZELVOR_HAS_ADDRESS_SANITIZER
+#define ZELVOR_HAS_ADDRESS_SANITIZER 0
+#endif
+
 namespace zelvor {
 
 namespace {
@@ -58,7 +68,7 @@ void UnmapBlock(Block* block) {
 
 void* AllocateAtomStorage(std::size_t bytes) {
     const std::size_t need = (bytes + kHeaderSize + 15) / 16 * 16;
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || ZELVOR_HAS_ADDRESS_SANITIZER
     // The address sanitizer watches only the heap: every array comes from there in its builds.
     constexpr bool kHeapOnly = true;
 #else

@@ -176,6 +176,8 @@ private:
     /// Bytes kept available ahead of a token so that no token is split by a refill.
     static constexpr std::ptrdiff_t kTokenWindow = 512;
     static constexpr std::size_t kBufferSize = 1 << 20;
+    /// Smallest buffer: far more than a token window or a kept line needs.
+    static constexpr std::size_t kMinBufferSize = 64 << 10;
 
     /// Makes at least want bytes available after pos_ unless the input ends first.
     void Fill(std::ptrdiff_t want);
@@ -188,6 +190,7 @@ private:
 
     int fd_ = -1;
     std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_ = 0;  ///< bytes of buffer_
     const char* data_ = nullptr;  ///< start of the bytes held (buffer_ or the text in memory)
     const char* pos_ = nullptr;
     const char* end_ = nullptr;

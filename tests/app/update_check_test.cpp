@@ -372,6 +372,24 @@ TEST(UpdateVersions, NumbersOfAnyLengthCompareWithoutOverflow) {
     EXPECT_FALSE(IsNewerVersion("1,5,x1962,2779", OWN_VERSION));
 }
 
+TEST(UpdateVersions, AListThatDeclaresEntitiesGivesNoVersion) {
+    // Each reference is expanded where the text is read: 4 KB referenced 2000 times would be 8 MB of version.
+    const std::string refs = [] {
+        std::string r;
+        for (int i = 0; i < 2000; ++i) r += "&e;";
+        return r;
+    }();
+    const std::string plain = UpdateList(Application("Zelvor", "1,5,1962,2779"));
+    ASSERT_EQ(ListedVersions(plain, "Zelvor"), std::vector<std::string>{"1,5,1962,2779"});
+    const std::string declared = "<?xml version=\"1.0\"?>\n<!DOCTYPE Updates [<!ENTITY e \"" + std::string(4096, '9') +
+                                 "\">]>\n<Updates xmlns=\"urn:Cobrant\">" + Application("Zelvor", "1,5,1962," + refs) +
+                                 "</Updates>\n";
+    EXPECT_TRUE(ListedVersions(declared, "Zelvor").empty());
+    // A document type without entities is harmless and still read.
+    const std::string typed = "<?xml version=\"1.0\"?>\n<!DOCTYPE Updates>\n" + plain.substr(plain.find('\n') + 1);
+    EXPECT_EQ(ListedVersions(typed, "Zelvor"), std::vector<std::string>{"1,5,1962,2779"});
+}
+
 /// An application whose start-up needs no processor measurement.
 class StartingApp : public CMyApp {
 public:

@@ -156,5 +156,16 @@ TEST_F(ModuleListTest, AListThatCannotBeReadIsReportedAndChangesNothing) {
     EXPECT_TRUE(modules.calculations.contains("liba.so"));
 }
 
+TEST_F(ModuleListTest, AListThatDeclaresEntitiesIsRefused) {
+    // A reference is expanded wherever its text is read: a small list could name a file of gigabytes.
+    CNumberCrunchModules modules;
+    const std::string list = Write("Entities.xml", R"(<?xml version="1.0"?>
+<!DOCTYPE m [<!ENTITY lib "liba.so">]>
+<m xmlns:bk="urn:Cobrant"><bk:Calculation MenuName="A"><FileName>&lib;</FileName></bk:Calculation></m>)");
+    EXPECT_FALSE(modules.LoadAndVerifyModules(list, false));
+    EXPECT_TRUE(modules.calculations.empty());
+    ASSERT_EQ(messages.Texts().size(), 1u);
+}
+
 }  // namespace
 }  // namespace zelvor
