@@ -38,10 +38,14 @@ CNumberCrunchModules::~CNumberCrunchModules() {
     libraries.clear();
 }
 
+int CNumberCrunchModules::ParseXMLModuleList() {
+    return ParseModuleList(moduleListPath, menuToFile, fileToMenu, calculations);
+}
+
 bool CNumberCrunchModules::LoadAndVerifyModules(const std::string& listPath, bool verboseReports) {
     moduleListPath = listPath;
     verbose = verboseReports;
-    if (ParseModuleList(moduleListPath, menuToFile, fileToMenu, calculations) == 0) {
+    if (ParseXMLModuleList() == 0) {
         MessageStream() << "The module configuration file," << listPath
                         << ",\ncould not be loaded. Make sure it is properly formatted\n"
                            "and that there are no spelling mistakes in it."

@@ -48,6 +48,8 @@ public:
     CNumberCrunchSettings settings{true, &menuToFile};
 
 private:
+    /// Reads the list at moduleListPath into the maps: 1 when read, 0 when it cannot be loaded (nothing changed).
+    int ParseXMLModuleList();
     /// 2 already loaded, 1 loaded and bound, -1 failed.
     int LoadNumberCrunchDll(const std::string& fileName);
     /// Binds the functions the list names for one library; false when a required entry point is missing.
