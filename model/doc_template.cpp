@@ -12,6 +12,7 @@ constexpr DocTemplateInfo kTemplates[] = {
     {TEMPLATE_XYZ, "XYZ Files (*.xyz)", ".xyz", "xyz"},
     {TEMPLATE_PDB, "PDB Files (*.pdb; *.ent)", ".pdb;.ent", "pdb"},
     {TEMPLATE_CUBE, "Gaussian Cube Files (*.cube)", ".cube", "cube"},
+    {TEMPLATE_MMCIF, "mmCIF Files (*.cif; *.mmcif)", ".cif;.mmcif", "mmcif"},
 };
 
 /// True when ext (".xyz") is one of the ';'-separated entries of list.
@@ -33,11 +34,18 @@ const DocTemplateInfo& GetTemplateInfo(DocTemplate id) {
     return kTemplates[0];
 }
 
+bool IsCompressedPath(std::string_view path) {
+    return path.size() > 3 && EqualsIgnoringCase(path.substr(path.size() - 3), ".gz");
+}
+
 DocTemplate TemplateForPath(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return TEMPLATE_NONE;
-    const std::string_view ext = std::string_view(path).substr(dot);
+    // A compressed file is read as the file inside it: "1lcd.cif.gz" is an mmCIF file.
+    std::string_view name = path;
+    if (IsCompressedPath(name)) name.remove_suffix(3);
+    const std::size_t slash = name.find_last_of('/');
+    const std::size_t dot = name.find_last_of('.');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return TEMPLATE_NONE;
+    const std::string_view ext = name.substr(dot);
     for (const DocTemplateInfo& info : kTemplates)
         if (info.id != TEMPLATE_NONE && ListHasExtension(info.extensions, ext)) return info.id;
     return TEMPLATE_NONE;

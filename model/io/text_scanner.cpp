@@ -1,9 +1,5 @@
 #include "model/io/text_scanner.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -112,8 +108,7 @@ CTextScanner::CTextScanner() = default;
 CTextScanner::~CTextScanner() { Close(); }
 
 void CTextScanner::Close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    source_.Close();
     data_ = pos_ = end_ = nullptr;
     bufferOffset_ = size_ = 0;
     inputEnded_ = true;
@@ -122,20 +117,13 @@ void CTextScanner::Close() {
 bool CTextScanner::OpenFile(const char* path) {
     Close();
     memory_ = {};
-    if (!path) return false;
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    fd_ = fd;
-    size_ = static_cast<std::uint64_t>(info.st_size);
+    if (!source_.Open(path)) return false;
+    size_ = source_.FileSize();
     // A small file gets a small buffer: a megabyte per read is wasted on it (and costs a fresh mapping each
-    // time under the address sanitizer, which made fuzzing the readers crawl).
-    const std::size_t capacity = std::clamp<std::uint64_t>(size_ + 1, kMinBufferSize, kBufferSize);
+    // time under the address sanitizer, which made fuzzing the readers crawl). A compressed file may
+    // expand to any size.
+    const std::size_t capacity =
+        source_.Compressed() ? kBufferSize : std::clamp<std::uint64_t>(size_ + 1, kMinBufferSize, kBufferSize);
     if (!buffer_ || capacity_ != capacity) {
         buffer_ = std::make_unique_for_overwrite<char[]>(capacity);
         capacity_ = capacity;
@@ -153,8 +141,8 @@ void CTextScanner::OpenMemory(std::string_view text) {
 bool CTextScanner::Rewind() {
     bad_ = false;
     bufferOffset_ = 0;
-    if (fd_ >= 0) {
-        if (::lseek(fd_, 0, SEEK_SET) != 0) {
+    if (source_.IsOpen()) {
+        if (!source_.Rewind()) {
             bad_ = true;
             return false;
         }
@@ -187,14 +175,11 @@ void CTextScanner::Fill(std::ptrdiff_t want) {
     while (end_ - pos_ < want && !inputEnded_) {
         const std::size_t room = capacity_ - static_cast<std::size_t>(end_ - buffer);
         if (room == 0) break;
-        const ssize_t n = ::read(fd_, const_cast<char*>(end_), room);
-        if (n > 0) {
-            end_ += n;
-        } else if (n == 0) {
+        const std::size_t n = source_.Read(const_cast<char*>(end_), room);
+        end_ += n;
+        if (n == 0) {
             inputEnded_ = true;
-        } else if (errno != EINTR) {
-            bad_ = true;
-            inputEnded_ = true;
+            bad_ = source_.Failed();
         }
     }
 }

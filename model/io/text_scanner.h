@@ -8,6 +8,8 @@
 #include <memory>
 #include <string_view>
 
+#include "model/io/byte_source.h"
+
 namespace zelvor {
 
 /// The state flags of a read, as the reading check of the document judges them.
@@ -110,20 +112,28 @@ public:
     CTextScanner(const CTextScanner&) = delete;
     CTextScanner& operator=(const CTextScanner&) = delete;
 
-    /// Opens a regular file for reading; false when it cannot be opened (or is a folder).
+    /// Opens a regular file for reading, inflating a gzip-compressed one; false when it cannot be opened (or
+    /// is a folder).
     bool OpenFile(const char* path);
     /// Reads the given text, which must outlive the scanner.
     void OpenMemory(std::string_view text);
     /// Starts again from the beginning of the input.
     bool Rewind();
 
-    /// Size of the input in bytes (as found when it was opened).
+    /// Size of the input in bytes as found when it was opened (of the file on disk when it is compressed).
     std::uint64_t Size() const { return size_; }
-    /// Bytes consumed so far.
-    std::uint64_t Position() const { return bufferOffset_ + static_cast<std::uint64_t>(pos_ - data_); }
-    /// Bytes of the input not yet consumed.
-    std::uint64_t Remaining() const { return size_ > Position() ? size_ - Position() : 0; }
-    /// An I/O error ended the input early.
+    /// Bytes of Size() consumed so far, the read's progress (compressed bytes inflated so far for a
+    /// compressed file).
+    std::uint64_t Position() const {
+        return source_.Compressed() ? source_.FilePosition()
+                                    : bufferOffset_ + static_cast<std::uint64_t>(pos_ - data_);
+    }
+    /// Most bytes of text not yet consumed: what is left for a plain input, a bound for a compressed one.
+    std::uint64_t Remaining() const {
+        if (source_.Compressed()) return static_cast<std::uint64_t>(end_ - pos_) + source_.MaxBytesLeft();
+        return size_ > Position() ? size_ - Position() : 0;
+    }
+    /// The input ended early: an I/O error, or a damaged or truncated compressed file.
     bool Bad() const { return bad_; }
 
     /// True when no byte is left.
@@ -188,7 +198,7 @@ private:
     void SkipByteOrderMark();
     void Close();
 
-    int fd_ = -1;
+    CByteSource source_;
     std::unique_ptr<char[]> buffer_;
     std::size_t capacity_ = 0;  ///< bytes of buffer_
     const char* data_ = nullptr;  ///< start of the bytes held (buffer_ or the text in memory)

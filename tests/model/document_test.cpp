@@ -174,7 +174,10 @@ TEST(DocTemplateTest, TemplatesByExtensionIgnoringCase) {
     EXPECT_EQ(TemplateForPath("1abc.Ent"), TEMPLATE_PDB);
     EXPECT_EQ(TemplateForPath("orbital.cube"), TEMPLATE_CUBE);
     EXPECT_EQ(TemplateForPath("notes.txt"), TEMPLATE_NONE);
-    EXPECT_EQ(TemplateForPath("archive.xyz.gz"), TEMPLATE_NONE);
+    EXPECT_EQ(TemplateForPath("archive.xyz.GZ"), TEMPLATE_XYZ);
+    EXPECT_EQ(TemplateForPath("1lcd.cif.gz"), TEMPLATE_MMCIF);
+    EXPECT_EQ(TemplateForPath("notes.txt.gz"), TEMPLATE_NONE);
+    EXPECT_EQ(TemplateForPath("dir.xyz/file.gz"), TEMPLATE_NONE);
     EXPECT_EQ(TemplateForPath("dir.xyz/file"), TEMPLATE_NONE);
     EXPECT_EQ(TemplateForPath("xyz"), TEMPLATE_NONE);
     EXPECT_EQ(TemplateForPath("file.pd"), TEMPLATE_NONE);
