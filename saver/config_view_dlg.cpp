@@ -68,8 +68,9 @@ private:
 
 /// The filters of the file dialog, in the toolkit's syntax (patterns separated by blanks).
 const char* const kFileFilters =
-    "Coordinate Files (*.xyz *.pdb *.ent *.cube);;XYZ Files (*.xyz);;"
-    "Protein Data Bank Files (*.pdb *.ent);;Gaussian Cube Files (*.cube);;All Files (*)";
+    "Coordinate Files (*.xyz *.pdb *.ent *.cube *.cif *.mmcif *.xyz.gz *.pdb.gz *.ent.gz *.cube.gz *.cif.gz "
+    "*.mmcif.gz);;XYZ Files (*.xyz *.xyz.gz);;Protein Data Bank Files (*.pdb *.ent *.pdb.gz *.ent.gz);;"
+    "Gaussian Cube Files (*.cube *.cube.gz);;mmCIF Files (*.cif *.mmcif *.cif.gz *.mmcif.gz);;All Files (*)";
 
 std::vector<std::string> ChooseWithFileDialog(QWidget* parent, const QString& title, const QString& folder,
                                               const QString& filters) {

@@ -8,6 +8,7 @@
 #include "app/app_profile.h"
 #include "app/gui_stream.h"
 #include "app/program_random.h"
+#include "model/doc_template.h"
 #include "platform/text_compare.h"
 
 namespace zelvor {
@@ -123,8 +124,8 @@ std::vector<std::string> CoordinateFilesAt(const std::string& path) {
         std::string extension = entry->path().extension().string();
         std::transform(extension.begin(), extension.end(), extension.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if ((extension == ".xyz" || extension == ".pdb" || extension == ".cube" || extension == ".cub") &&
-            IsExistingFile(entry->path().string()))
+        const std::string name = entry->path().filename().string();
+        if ((TemplateForPath(name) != TEMPLATE_NONE || extension == ".cub") && IsExistingFile(entry->path().string()))
             files.push_back(entry->path().string());
     }
     std::sort(files.begin(), files.end());

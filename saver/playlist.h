@@ -95,8 +95,8 @@ private:
     std::function<int()> random_;
 };
 
-/// The coordinate files (.xyz, .pdb, .cube, .cub, any case) directly in folder, sorted by name; path itself
-/// when it is a file.
+/// The coordinate files (.xyz, .pdb, .ent, .cube, .cub, .cif, .mmcif, each also compressed as .gz, any case)
+/// directly in folder, sorted by name; path itself when it is a file.
 std::vector<std::string> CoordinateFilesAt(const std::string& path);
 
 /// The file name after the last path separator ('/' or '\').

@@ -34,7 +34,9 @@ int CheckLoadRequest(const LoadRequest& request, DocTemplate& docTemplate) {
     }
     docTemplate = request.demo ? TEMPLATE_XYZ : TemplateForPath(request.file);
     if (docTemplate == TEMPLATE_NONE) {
-        std::fprintf(stderr, "zelvor-tool: %s: not an XYZ (.xyz), PDB (.pdb, .ent) or cube (.cube) file\n",
+        std::fprintf(stderr,
+                     "zelvor-tool: %s: not an XYZ (.xyz), PDB (.pdb, .ent), cube (.cube) or mmCIF (.cif, .mmcif) "
+                     "file, plain or compressed (.gz)\n",
                      request.file.c_str());
         return 1;
     }

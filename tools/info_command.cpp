@@ -96,6 +96,7 @@ int RunInfoCommand(const InfoOptions& options) {
     Json out;
     out["file"] = options.demo ? "" : options.file;
     out["format"] = GetTemplateInfo(docTemplate).formatName;
+    out["compressed"] = !options.demo && IsCompressedPath(options.file);
     out["load_result"] = doc.GetLoadResult();
     out["frame_count"] = frameCount;
     out["messages"] = messages;

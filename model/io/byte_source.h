@@ -1,10 +1,13 @@
 #pragma once
 /// CByteSource: the bytes of a coordinate file, read as they are on disk or, for a gzip-compressed file,
-/// inflated by zlib as they are read, so that a compressed file is never held whole in memory.
+/// inflated by zlib as they are read (on a worker thread, a few blocks ahead), so that a compressed file is
+/// never held whole in memory.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+
+#include "model/io/inflate_worker.h"
 
 namespace zelvor {
 
@@ -43,8 +46,6 @@ public:
     static constexpr std::uint64_t kMaxInflateRatio = 1032;
 
 private:
-    struct Inflater;
-    std::size_t ReadPlain(char* buffer, std::size_t size);
     void Fail(std::string error);
 
     int fd_ = -1;
@@ -53,7 +54,7 @@ private:
     std::uint64_t fileSize_ = 0;
     std::uint64_t plainPosition_ = 0;
     std::string error_;
-    std::unique_ptr<Inflater> inflater_;
+    std::unique_ptr<CInflateWorker> inflater_;  ///< for a compressed file, from the first Read on
 };
 
 }  // namespace zelvor

@@ -6,6 +6,7 @@
 #include "model/element_cache.h"
 #include "model/io/reader_support.h"
 #include "model/io/text_scanner.h"
+#include "platform/text_compare.h"
 
 namespace zelvor {
 
@@ -27,26 +28,77 @@ bool ParseAtomLine(std::string_view line, std::string_view& label, Vector& posit
 
 enum class CellOnComment { None, Read, Rubbish };
 
-/// The cell of a comment line: the words up to "La=" are free, then three numbers (cellA), a word, three
-/// numbers (cellB), a word and three numbers (cellC).
-CellOnComment ParseCommentCell(std::string_view comment, Frame& frame) {
+/// The cell in the program's own dialect: the words up to "La=" are free, then three numbers (cellA), a
+/// word, three numbers (cellB), a word and three numbers (cellC).
+CellOnComment ParseLaCell(std::string_view comment, Vector (&edges)[3]) {
     const char* p = comment.data();
     const char* end = p + comment.size();
     std::string_view word;
     do {
         if (!scan::ParseWord(p, end, word)) return CellOnComment::None;
     } while (word != "La=");
-    Vector edges[3];
     for (int i = 0; i < 3; ++i) {
         if (i > 0 && !scan::ParseWord(p, end, word)) return CellOnComment::Rubbish;
         if (!scan::ParseNumber(p, end, edges[i].x) || !scan::ParseNumber(p, end, edges[i].y) ||
             !scan::ParseNumber(p, end, edges[i].z))
             return CellOnComment::Rubbish;
     }
-    frame.cellA = edges[0];
-    frame.cellB = edges[1];
-    frame.cellC = edges[2];
     return CellOnComment::Read;
+}
+
+/// The quoted value of the key Lattice (any case) of an extended XYZ comment line, as in
+/// Lattice="a1 a2 a3 b1 b2 b3 c1 c2 c3" pbc="T T T"; false when the line has no such key.
+bool FindLatticeValue(std::string_view comment, std::string_view& value) {
+    constexpr std::string_view kKey = "lattice";
+    for (std::size_t at = 0; at + kKey.size() <= comment.size(); ++at) {
+        if (at > 0 && !scan::IsSpace(comment[at - 1])) continue;
+        if (!EqualsIgnoringCase(comment.substr(at, kKey.size()), kKey)) continue;
+        const char* p = comment.data() + at + kKey.size();
+        const char* end = comment.data() + comment.size();
+        scan::SkipSpaces(p, end);
+        if (p == end || *p++ != '=') continue;
+        scan::SkipSpaces(p, end);
+        if (p == end || *p++ != '"') continue;
+        const std::string_view rest(p, static_cast<std::size_t>(end - p));
+        value = rest.substr(0, rest.find('"'));
+        return true;
+    }
+    return false;
+}
+
+/// The cell of an extended XYZ comment line: nine numbers, the vectors a, b and c one after the other.
+CellOnComment ParseLatticeCell(std::string_view comment, Vector (&edges)[3]) {
+    std::string_view value;
+    if (!FindLatticeValue(comment, value)) return CellOnComment::None;
+    const char* p = value.data();
+    const char* end = p + value.size();
+    for (Vector& edge : edges)
+        if (!scan::ParseNumber(p, end, edge.x) || !scan::ParseNumber(p, end, edge.y) ||
+            !scan::ParseNumber(p, end, edge.z))
+            return CellOnComment::Rubbish;
+    scan::SkipSpaces(p, end);
+    return p == end ? CellOnComment::Read : CellOnComment::Rubbish;
+}
+
+/// The cell given on a frame's comment line: "La=" first, else an extended XYZ Lattice.
+CellOnComment ParseCommentCell(std::string_view comment, Frame& frame, bool& extended) {
+    Vector edges[3];
+    CellOnComment found = ParseLaCell(comment, edges);
+    extended = found == CellOnComment::None;
+    if (extended) found = ParseLatticeCell(comment, edges);
+    if (found == CellOnComment::Read) {
+        frame.cellA = edges[0];
+        frame.cellB = edges[1];
+        frame.cellC = edges[2];
+    }
+    return found;
+}
+
+/// Extended XYZ positions run from the cell's origin corner; the program's cells are centred on the
+/// origin (fractional -0.5 to 0.5), so the atoms move by half the cell diagonal to sit inside it.
+void ShiftIntoCentredCell(Frame& frame) {
+    const Vector half = (frame.cellA + frame.cellB + frame.cellC) * 0.5;
+    for (int i = 1; i <= frame.atomCount; ++i) frame.atoms[i].position = frame.atoms[i].position - half;
 }
 
 }  // namespace
@@ -102,7 +154,8 @@ int ReadXyzFile(const char* path, CReaderSink& sink) {
         frame.commentBuffer = std::make_unique<char[]>(COMMENT_SIZE);
         reader::CopyCut(frame.commentBuffer.get(), COMMENT_SIZE, comment);
         frame.comment = frame.commentBuffer.get();
-        if (ParseCommentCell(frame.comment, frame) == CellOnComment::Rubbish) {
+        bool extendedCell = false;
+        if (ParseCommentCell(frame.comment, frame, extendedCell) == CellOnComment::Rubbish) {
             frame.Clear();
             reader::ReportLoadFailure(sink, reader::Format(reader::kCellRubbish, f));
             return 0;
@@ -133,6 +186,7 @@ int ReadXyzFile(const char* path, CReaderSink& sink) {
         }
 
         const bool noCell = frame.cellA.x == 0.0 && frame.cellA.y == 0.0 && frame.cellA.z == 0.0;
+        if (!noCell && extendedCell) ShiftIntoCentredCell(frame);
         const double h =
             noCell ? reader::MadeCellHalfExtent(reader::CentreOnMean(frame.atoms.get(), n, sum)) : 0.0;
         sink.SetFrameCell(f, h);

@@ -1,0 +1,177 @@
+#include "model/io/inflate_worker.h"
+
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "platform/thread_registration.h"
+
+namespace zelvor {
+
+namespace {
+
+constexpr unsigned char kGzipSignature[2] = {0x1f, 0x8b};
+constexpr std::size_t kBlockSize = 1 << 20;
+/// Blocks inflated ahead of the reader: enough to ride out an uneven pace, little memory.
+constexpr std::size_t kBlocksAhead = 4;
+constexpr std::size_t kInputSize = 256 << 10;
+
+/// Reads up to size bytes of fd; -1 on an error.
+ssize_t ReadSome(int fd, unsigned char* buffer, std::size_t size) {
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, size);
+        if (n >= 0 || errno != EINTR) return n;
+    }
+}
+
+}  // namespace
+
+CInflateWorker::CInflateWorker(int fd) : thread_(&CInflateWorker::Run, this, fd) {}
+
+CInflateWorker::~CInflateWorker() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+std::vector<char>* CInflateWorker::FreeBlock() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return stop_ || ready_.size() < kBlocksAhead; });
+    if (stop_) return nullptr;
+    if (!spare_.empty()) {
+        filling_ = std::move(spare_.back());
+        spare_.pop_back();
+    }
+    return &filling_;
+}
+
+void CInflateWorker::Deliver(std::vector<char>&& bytes, std::size_t size, bool finished, std::string error) {
+    {
+        std::lock_guard lock(mutex_);
+        if (size > 0) {
+            ready_.push_back(Block{std::move(bytes), size, 0});
+            held_ += size;
+        }
+        finished_ = finished;
+        if (!error.empty() && error_.empty()) error_ = std::move(error);
+    }
+    changed_.notify_all();
+}
+
+void CInflateWorker::Run(int fd) {
+    RegisteredThread registered;
+    z_stream stream{};
+    if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) {
+        Deliver({}, 0, true, "out of memory");
+        return;
+    }
+    const auto input = std::make_unique_for_overwrite<unsigned char[]>(kInputSize);
+    bool memberEnded = false, fileEnded = false;
+    std::string error;
+    // Fetches more compressed bytes once inflate has used those it had.
+    const auto refill = [&]() {
+        if (stream.avail_in > 0 || fileEnded) return;
+        const ssize_t n = ReadSome(fd, input.get(), kInputSize);
+        if (n < 0) {
+            error = std::strerror(errno);
+            return;
+        }
+        fileEnded = n == 0;
+        stream.next_in = input.get();
+        stream.avail_in = static_cast<uInt>(n);
+        std::lock_guard lock(mutex_);
+        filePosition_ += static_cast<std::uint64_t>(n);
+    };
+    for (;;) {
+        std::vector<char>* block = FreeBlock();
+        if (!block) break;
+        block->resize(kBlockSize);
+        stream.next_out = reinterpret_cast<Bytef*>(block->data());
+        stream.avail_out = static_cast<uInt>(kBlockSize);
+        bool over = false;
+        while (stream.avail_out > 0 && !over) {
+            refill();
+            if (!error.empty()) break;
+            if (memberEnded) {
+                // Another member may follow (gzip allows members back to back); anything else after the end
+                // is ignored, as gzip itself ignores trailing garbage.
+                over = stream.avail_in < 2 || std::memcmp(stream.next_in, kGzipSignature, 2) != 0;
+                if (!over) {
+                    inflateReset(&stream);
+                    memberEnded = false;
+                }
+                continue;
+            }
+            if (stream.avail_in == 0) {
+                error = "unexpected end of file";
+                break;
+            }
+            const int result = inflate(&stream, Z_NO_FLUSH);
+            if (result == Z_STREAM_END) {
+                memberEnded = true;
+            } else if (result != Z_OK && result != Z_BUF_ERROR) {
+                error = stream.msg ? stream.msg : "damaged compressed data";
+            }
+        }
+        const std::size_t filled = kBlockSize - stream.avail_out;
+        const bool finished = over || !error.empty();
+        Deliver(std::move(*block), filled, finished, error);
+        if (finished) break;
+    }
+    inflateEnd(&stream);
+}
+
+std::size_t CInflateWorker::Read(char* buffer, std::size_t size) {
+    std::size_t copied = 0;
+    std::unique_lock lock(mutex_);
+    while (copied < size) {
+        changed_.wait(lock, [&] { return !ready_.empty() || finished_ || copied > 0; });
+        if (ready_.empty()) break;
+        Block& block = ready_.front();
+        const std::size_t n = std::min(size - copied, block.size - block.read);
+        std::memcpy(buffer + copied, block.bytes.data() + block.read, n);
+        block.read += n;
+        copied += n;
+        held_ -= n;
+        if (block.read == block.size) {
+            spare_.push_back(std::move(block.bytes));
+            ready_.pop_front();
+            changed_.notify_all();
+        }
+    }
+    return copied;
+}
+
+std::uint64_t CInflateWorker::FilePosition() const {
+    std::lock_guard lock(mutex_);
+    return filePosition_;
+}
+
+std::uint64_t CInflateWorker::BytesHeld() const {
+    std::lock_guard lock(mutex_);
+    return held_;
+}
+
+bool CInflateWorker::Finished() const {
+    std::lock_guard lock(mutex_);
+    return finished_ && ready_.empty();
+}
+
+bool CInflateWorker::Failed() const {
+    std::lock_guard lock(mutex_);
+    return !error_.empty() && ready_.empty();
+}
+
+std::string CInflateWorker::Error() const {
+    std::lock_guard lock(mutex_);
+    return error_;
+}
+
+}  // namespace zelvor

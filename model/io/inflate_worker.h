@@ -1,0 +1,60 @@
+#pragma once
+/// CInflateWorker: inflates a gzip file on a thread of its own, a few blocks ahead of the reader, so that
+/// inflating and parsing share the work of a compressed file between two processors.
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zelvor {
+
+class CInflateWorker {
+public:
+    /// Starts inflating the gzip members of the open file fd from its current offset; fd stays the
+    /// caller's and must stay open until the worker is gone.
+    explicit CInflateWorker(int fd);
+    /// Stops the thread and waits for it.
+    ~CInflateWorker();
+    CInflateWorker(const CInflateWorker&) = delete;
+    CInflateWorker& operator=(const CInflateWorker&) = delete;
+
+    /// Up to size inflated bytes; waits for them. 0 once everything has been read, or inflating failed.
+    std::size_t Read(char* buffer, std::size_t size);
+    /// Compressed bytes the worker has taken from the file so far.
+    std::uint64_t FilePosition() const;
+    /// Inflated bytes not yet read, and whether inflating is over (the end, or a failure).
+    std::uint64_t BytesHeld() const;
+    bool Finished() const;
+    /// Inflating failed (damaged or truncated data, an I/O error); why, in zlib's words.
+    bool Failed() const;
+    std::string Error() const;
+
+private:
+    struct Block {
+        std::vector<char> bytes;
+        std::size_t size = 0;  // bytes filled
+        std::size_t read = 0;  // bytes handed out
+    };
+    void Run(int fd);
+    /// A block to fill, or null when the worker is to stop.
+    std::vector<char>* FreeBlock();
+    void Deliver(std::vector<char>&& bytes, std::size_t size, bool finished, std::string error);
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Block> ready_;
+    std::vector<std::vector<char>> spare_;
+    std::vector<char> filling_;
+    std::uint64_t held_ = 0;
+    std::uint64_t filePosition_ = 0;
+    bool finished_ = false;
+    bool stop_ = false;
+    std::string error_;
+    std::thread thread_;
+};
+
+}  // namespace zelvor
