@@ -154,14 +154,17 @@ TEST_F(PlaylistTest, AFolderGivenForThisRunIsShownAtItsIntervalAndNeverStored) {
     QTemporaryDir folder;
     const std::string b = test::WriteFile(folder, "b.PDB", "ATOM\n");
     const std::string a = test::WriteFile(folder, "a.xyz", "1\n\nH 0 0 0\n");
+    const std::string c = test::WriteFile(folder, "c.cif.gz", "compressed");
     test::WriteFile(folder, "notes.txt", "not a coordinate file");
+    test::WriteFile(folder, "notes.txt.gz", "compressed, but no coordinate file");
     CPlaylist playlist(host, timers);
     playlist.OverrideForThisRun(folder.path().toStdString(), 7);
     playlist.UpdateXYZfileListTime();
     EXPECT_EQ(timers.IntervalOf(playlist.changeFileTimer), 7000u);
     playlist.BuildPlaylist();
     timers.Advance(7000);
-    EXPECT_EQ(host.opened, (Strings{a, b}));
+    timers.Advance(7000);
+    EXPECT_EQ(host.opened, (Strings{a, b, c}));
     playlist.listChanged = 1;
     playlist.WriteBack();
     EXPECT_TRUE(profile.writtenKeys.empty());
