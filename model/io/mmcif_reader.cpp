@@ -80,14 +80,14 @@ bool ParseCoordinate(const CifValue& value, double& x) {
 void NameField(std::string_view name, char field[4]) {
     std::memset(field, ' ', 4);
     const std::size_t start = name.size() < 4 && !name.empty() && !scan::IsDigit(name[0]) ? 1 : 0;
-    std::memcpy(field + start, name.data(), std::min<std::size_t>(name.size(), 4 - start));
+    name.copy(field + start, 4 - start);
 }
 
 void SymbolField(std::string_view symbol, char field[2]) {
     while (symbol.size() > 1 && (scan::IsDigit(symbol.back()) || symbol.back() == '+' || symbol.back() == '-'))
         symbol.remove_suffix(1);
     std::memset(field, ' ', 2);
-    if (symbol.size() <= 2) std::memcpy(field, symbol.data(), symbol.size());
+    if (symbol.size() <= 2) symbol.copy(field, symbol.size());
 }
 
 /// The share of the file read, given to the sink whenever the whole percentage changes.
@@ -155,7 +155,7 @@ public:
         titleColumn_ = -1;
     }
     void LoopTag(std::string_view tag) override {
-        const int column = tags_++;
+        const long long column = tags_++;
         if (inSaveFrame_) return;
         if (column == 0) {
             if (!atomTableDone_ && !atomPairs_ && StartsWithIgnoringCase(tag, kAtomSite)) {
@@ -176,8 +176,13 @@ public:
         }
     }
     void LoopValue(const CifValue& value) override {
-        const int column = column_;
+        const long long column = column_;
         if (++column_ == tags_) column_ = 0;
+        if ((++values_ & 0xfff) == 0) {
+            // Long tables of other things are read too: the reader stays responsive there as well.
+            if (sink_.Aborted()) throw ReadStop{ReadStop::kAborted, {}};
+            progress_.Update();
+        }
         if (loop_ == Loop::kOther) return;
         if (loop_ == Loop::kStruct) {
             if (rowsInLoop_ == 0 && column == titleColumn_) SetTitle(value);
@@ -218,7 +223,7 @@ public:
 private:
     enum class Loop { kOther, kAtoms, kStruct };
     struct Slot {
-        int column;
+        long long column;
         Role role;
     };
 
@@ -229,7 +234,7 @@ private:
         while (!text.empty() && scan::IsSpace(text.front())) text.remove_prefix(1);
         while (!text.empty() && scan::IsSpace(text.back())) text.remove_suffix(1);
         const std::size_t n = std::min<std::size_t>(text.size(), TITLE_SIZE - 2);
-        std::memcpy(title_, text.data(), n);
+        text.copy(title_, n);
         title_[n] = '\n';
         title_[n + 1] = '\0';
     }
@@ -264,7 +269,6 @@ private:
     /// A complete row: an atom of the model it names.
     void EndRow(std::size_t line) {
         if (sink_.Aborted()) throw ReadStop{ReadStop::kAborted, {}};
-        if ((++rows_ & 0xff) == 0) progress_.Update();
         if (badLine_ != 0)
             throw ReadStop{ReadStop::kCutShort,
                            reader::Format(kNotANumber, badLine_, static_cast<int>(badValue_.size()), badValue_.data())};
@@ -303,10 +307,10 @@ private:
 
     // The loop being parsed.
     Loop loop_ = Loop::kOther;
-    int tags_ = 0;
-    int column_ = 0;  ///< column of the next value
+    long long tags_ = 0;
+    long long column_ = 0;  ///< column of the next value
     long rowsInLoop_ = 0;
-    int titleColumn_ = -1;
+    long long titleColumn_ = -1;
     std::array<Slot, kRoles> slots_{};  ///< the columns read, in column order
     int slotCount_ = 0;
     int nextSlot_ = 0;
@@ -323,7 +327,7 @@ private:
     std::string nextModel_;
     bool modelChanged_ = false;
     std::unordered_set<std::string> seenModels_;
-    long rows_ = 0;
+    long long values_ = 0;
 };
 
 /// The file is refused: no frame stays.

@@ -218,6 +218,44 @@ TEST_F(ReadMmcifTest, FrameStoreHoldsAtMost5000Models) {
     EXPECT_EQ(GetSharedMessage(), kTooManyFrames);
 }
 
+/// A frame store that asks the reader to stop as soon as the first frame is published.
+class AbortAfterFirstFrame : public CReaderSink {
+public:
+    void ClearFrames() override {
+        for (Frame& f : frames) f.Clear();
+        stored = 0;
+    }
+    int FrameCount() const override { return stored; }
+    Frame& FrameAt(int f) override { return frames[f]; }
+    void SetFrameCell(int, double) override {}
+    void StoreFrames(int count) override {
+        stored = count;
+        ++publications;
+    }
+    char* TitleText() override { return title; }
+    void SetVoxelStatistics(const VoxelGrid&) override {}
+    void SetPercentLoaded(int) override {}
+    void ShowLoadStatus(int, bool, const char*) override {}
+    bool Aborted() const override { return stored > 0; }
+    void FirstFrameRead() override {}
+    void ShowMessage(const std::string& text) override { message = text; }
+
+    std::vector<Frame> frames = std::vector<Frame>(MAX_FRAMES);
+    int stored = 0;
+    int publications = 0;
+    char title[TITLE_SIZE] = {};
+    std::string message;
+};
+
+TEST_F(ReadMmcifTest, AnAbortStopsTheReadAtTheNextRow) {
+    AbortAfterFirstFrame store;
+    EXPECT_EQ(ReadMmcifFile(DataPath("biopython-2BEG.cif.gz").c_str(), store), 0);
+    EXPECT_EQ(store.publications, 1);
+    EXPECT_EQ(store.frames[0].atomCount, 1855);
+    EXPECT_EQ(store.frames[1].atoms, nullptr);  // the second model was not begun
+    EXPECT_EQ(store.message, "");
+}
+
 TEST_F(ReadMmcifTest, TheLoaderReadsCompressedMmcifByItsName) {
     CDravikDoc doc;
     ASSERT_EQ(doc.InitiateFile(DataPath("biopython-1LCD.cif.gz").c_str(), TEMPLATE_NONE), 1);
