@@ -102,6 +102,7 @@ public:
     // --- readers (loader thread) -----------------------------------------------------------------
     int ReadXYZCoordinates(const char* path);
     int ReadPDBFile(const char* path);
+    int ReadMmcifFile(const char* path);
     int ReadGaussianCubeFile(const char* path);
     /// True when the stream is neither failed nor bad, or at its end; otherwise reports and returns false.
     bool IsFileReadingOK(const StreamState& s, const char* path, long line, int frame);

@@ -8,6 +8,7 @@
 
 #include "model/dravik_doc.h"
 #include "model/io/cube_reader.h"
+#include "model/io/mmcif_reader.h"
 #include "model/io/pdb_reader.h"
 #include "model/io/reader_support.h"
 #include "model/io/xyz_reader.h"
@@ -70,6 +71,7 @@ void CDravikDoc::LoadFileThread(CDravikDoc* doc) {
         switch (docTemplate) {
             case TEMPLATE_PDB: result = doc->ReadPDBFile(path.c_str()); break;
             case TEMPLATE_CUBE: result = doc->ReadGaussianCubeFile(path.c_str()); break;
+            case TEMPLATE_MMCIF: result = doc->ReadMmcifFile(path.c_str()); break;
             default: result = doc->ReadXYZCoordinates(path.c_str()); break;
         }
         // A load that leaves no frame at all has nothing to show: it failed, whatever the reader's messages say.
@@ -94,6 +96,11 @@ int CDravikDoc::ReadXYZCoordinates(const char* path) {
 int CDravikDoc::ReadPDBFile(const char* path) {
     CLoaderSink sink(*this);
     return ReadPdbFile(path, sink);
+}
+
+int CDravikDoc::ReadMmcifFile(const char* path) {
+    CLoaderSink sink(*this);
+    return zelvor::ReadMmcifFile(path, sink);
 }
 
 int CDravikDoc::ReadGaussianCubeFile(const char* path) {

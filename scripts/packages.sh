@@ -8,14 +8,16 @@ ZELVOR_PACKAGES=(
   libfreetype-dev libfontconfig-dev fonts-liberation2
   libxml2-dev libcurl4-openssl-dev zlib1g-dev libdw-dev libpng-dev
   nlohmann-json3-dev uuid-dev
+  gemmi-dev tao-pegtl-dev  # the mmCIF reader runs gemmi's CIF grammar (header-only) on PEGTL
   libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev  # the update check's tests run their own HTTPS server with a certificate made at start
   xvfb xauth x11-utils xdotool xdg-utils
   libxtst-dev  # the exit-latency benchmark moves the pointer through XTest
   gdb elfutils  # the crash dump's tests open the written core files with gdb and eu-stack
 )
-# What only scripts/bench needs: the peer whose frames per processor-second it measures.
-ZELVOR_BENCH_PACKAGES=(xscreensaver-gl)
+# What only scripts/bench needs: the peer whose frames per processor-second it measures, and gemmi's Python
+# reader that the mmCIF load is measured against.
+ZELVOR_BENCH_PACKAGES=(xscreensaver-gl python3-gemmi)
 
 # zelvor_install_packages [more packages...]
 zelvor_install_packages() {

@@ -4,13 +4,10 @@
 #include <cmath>
 #include <cstring>
 #include <cstdint>
-#include <mutex>
-#include <unordered_map>
 
-#include "model/locks.h"
+#include "model/io/element_matching.h"
 #include "model/io/reader_support.h"
 #include "model/io/text_scanner.h"
-#include "platform/text_compare.h"
 
 namespace zelvor {
 
@@ -61,50 +58,18 @@ bool ReadCoordinates(std::string_view line, Vector& position) {
            ReadCoordinate(Columns(line, 47, 54), position.z);
 }
 
-/// Element of a PDB atom: the symbol of columns 77-78 if the table knows it, else the atom name of
-/// columns 13-16. Symbols are matched without regard to case (PDB files write "FE", "CL"), and atom
-/// names of hydrogens ("HG21", "1HH3") are not read as mercury or hafnium. The answer depends only on
-/// these six columns, so it is remembered per distinct combination.
+/// Element of a PDB atom from the atom name of columns 13-16 and the symbol of columns 77-78.
 class CPdbElements {
 public:
     AtomData* Resolve(std::string_view line) {
         char name[4], symbol[2];
         for (std::size_t i = 0; i < 4; ++i) name[i] = 12 + i < line.size() ? line[12 + i] : ' ';
         for (std::size_t i = 0; i < 2; ++i) symbol[i] = 76 + i < line.size() ? line[76 + i] : ' ';
-        std::uint64_t key = 0;
-        std::memcpy(&key, name, 4);
-        std::memcpy(reinterpret_cast<char*>(&key) + 4, symbol, 2);
-        if (key == lastKey_ && lastElement_) return lastElement_;
-        AtomData*& known = known_[key];
-        if (!known) known = Decide(std::string_view(name, 4), std::string_view(symbol, 2));
-        lastKey_ = key;
-        lastElement_ = known;
-        return known;
+        return matcher_.Resolve(name, symbol);
     }
 
 private:
-    static AtomData* Decide(std::string_view name, std::string_view symbol) {
-        std::lock_guard lock(AtomLock());
-        if (AtomData* element = Match(Trim(symbol))) return element;
-        const bool fourCharacterHydrogen = name[0] == 'H' && name.find(' ') == std::string_view::npos;
-        const bool hydrogen = fourCharacterHydrogen || scan::IsDigit(name[0]);
-        AtomData* element = hydrogen ? Match("H") : Match(Trim(name.substr(0, 2)));
-        return element ? element : &ElementTable()[FALLBACK_ELEMENT];
-    }
-
-    /// The first table record whose symbol equals label without regard to case.
-    static AtomData* Match(std::string_view label) {
-        if (label.empty()) return nullptr;
-        for (AtomData& record : ElementTable()) {
-            const std::string_view symbol(record.symbol, strnlen(record.symbol, sizeof record.symbol));
-            if (EqualsIgnoringCase(symbol, label)) return &record;
-        }
-        return nullptr;
-    }
-
-    std::unordered_map<std::uint64_t, AtomData*> known_;
-    std::uint64_t lastKey_ = 0;
-    AtomData* lastElement_ = nullptr;
+    CElementMatcher matcher_;
 };
 
 /// Room for atoms of a frame: a usable atom record holds its coordinates (54 columns) and a line end.

@@ -56,14 +56,18 @@ bool IsFileReadingOK(CReaderSink& sink, const StreamState& s, const char* path, 
             "be corrupt and therefore won't be loaded.",
             line, file);
     else
-        message = Format(
-            "If the file, %s,\nactually is a coordinate file then it would seem\nto be corrupt and therefore "
-            "won't be loaded.",
-            file);
+        message = SeemsCorruptMessage(file);
     sink.ShowMessage(message);
     sink.SetPercentLoaded(0);
     sink.ShowLoadStatus(0, false, nullptr);
     return false;
+}
+
+std::string SeemsCorruptMessage(const char* path) {
+    return Format(
+        "If the file, %s,\nactually is a coordinate file then it would seem\nto be corrupt and therefore "
+        "won't be loaded.",
+        path ? path : "");
 }
 
 void ReportLoadFailure(CReaderSink& sink, const std::string& text) {

@@ -51,6 +51,8 @@ double CentreOnMean(Atom* atoms, int count, const Vector& sum);
 /// The reading check: true when the read was good or ended at the end of the input. Otherwise the message
 /// that fits what is known (the line, and the frame from 1 on), the progress goes, and false.
 bool IsFileReadingOK(CReaderSink& sink, const StreamState& s, const char* path, long line, int frame);
+/// The reading check's words for a file refused without a line to blame.
+std::string SeemsCorruptMessage(const char* path);
 /// A file refused after reading began: the progress goes, the window stops waiting, the text is shown.
 void ReportLoadFailure(CReaderSink& sink, const std::string& text);
 /// A file that cannot be opened: the window stops waiting, the text is shown.
