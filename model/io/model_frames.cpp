@@ -16,13 +16,8 @@ constexpr int kMaxAtoms = 1 << 28;
 
 bool CModelFrames::StartModel() {
     if (complete_ >= MAX_FRAMES) return false;
-    Frame& frame = sink_.FrameAt(complete_);
-    frame.Clear();
     room_ = std::max(previousAtoms_, kInitialRoom);
-    frame.atoms = MakeAtoms(room_);
-    frame.atomCount = 0;  // set when the frame is finished, to the atoms actually read
-    frame.comment = comment_;
-    frame.cellA = frame.cellB = frame.cellC = Vector();
+    reader::BeginModelFrame(sink_.FrameAt(complete_), room_, comment_);
     sum_ = Vector();
     atomsRead_ = 0;
     open_ = true;

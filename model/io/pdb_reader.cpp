@@ -180,12 +180,7 @@ int ReadPdbFile(const char* path, CReaderSink& sink) {
             const std::uint64_t fits = (in.Remaining() + line.size() + 1) / kMinAtomRecordBytes + 1;
             const auto expected = static_cast<std::uint64_t>(std::max(previousAtoms, kInitialModelRoom));
             room = static_cast<int>(std::min({static_cast<std::uint64_t>(n), fits, expected}));
-            Frame& frame = sink.FrameAt(++frameIndex);
-            frame.Clear();
-            frame.atoms = MakeAtoms(room);
-            frame.atomCount = 0;  // set when the frame is finished, to the atoms actually read
-            frame.comment = title;
-            frame.cellA = frame.cellB = frame.cellC = Vector();
+            reader::BeginModelFrame(sink.FrameAt(++frameIndex), room, title);
             sum = Vector();
             atomsRead = 0;
         }

@@ -42,6 +42,16 @@ inline std::string_view TrimLeft(std::string_view text) {
     return text.substr(i);
 }
 
+/// Empties frame f for a model whose atoms are still to come: room for `room` atoms, none counted yet (the
+/// count is set once the model is complete), no cell, and the comment the frames of the file share.
+inline void BeginModelFrame(Frame& frame, int room, const char* comment) {
+    frame.Clear();
+    frame.atoms = MakeAtoms(room);
+    frame.atomCount = 0;
+    frame.comment = comment;
+    frame.cellA = frame.cellB = frame.cellC = Vector();
+}
+
 /// Moves atoms 1..count so that their mean (sum / count) is the origin; returns the largest absolute
 /// coordinate afterwards, the half extent of the cell made for the frame.
 double CentreOnMean(Atom* atoms, int count, const Vector& sum);
