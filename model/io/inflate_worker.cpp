@@ -15,6 +15,9 @@ namespace zelvor {
 namespace {
 
 constexpr unsigned char kGzipSignature[2] = {0x1f, 0x8b};
+/// Blocks start small and double up to the largest size, so a small file costs little memory and a
+/// large one few hand-overs.
+constexpr std::size_t kFirstBlockSize = 64 << 10;
 constexpr std::size_t kBlockSize = 1 << 20;
 /// Blocks inflated ahead of the reader: enough to ride out an uneven pace, little memory.
 constexpr std::size_t kBlocksAhead = 4;
@@ -41,7 +44,7 @@ CInflateWorker::~CInflateWorker() {
     thread_.join();
 }
 
-std::vector<char>* CInflateWorker::FreeBlock() {
+CInflateWorker::Buffer* CInflateWorker::FreeBuffer(std::size_t capacity) {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return stop_ || ready_.size() < kBlocksAhead; });
     if (stop_) return nullptr;
@@ -49,14 +52,18 @@ std::vector<char>* CInflateWorker::FreeBlock() {
         filling_ = std::move(spare_.back());
         spare_.pop_back();
     }
+    if (filling_.capacity < capacity) {
+        filling_.bytes = std::make_unique_for_overwrite<char[]>(capacity);
+        filling_.capacity = capacity;
+    }
     return &filling_;
 }
 
-void CInflateWorker::Deliver(std::vector<char>&& bytes, std::size_t size, bool finished, std::string error) {
+void CInflateWorker::Deliver(Buffer&& buffer, std::size_t size, bool finished, std::string error) {
     {
         std::lock_guard lock(mutex_);
         if (size > 0) {
-            ready_.push_back(Block{std::move(bytes), size, 0});
+            ready_.push_back(Block{std::move(buffer), size, 0});
             held_ += size;
         }
         finished_ = finished;
@@ -89,12 +96,11 @@ void CInflateWorker::Run(int fd) {
         std::lock_guard lock(mutex_);
         filePosition_ += static_cast<std::uint64_t>(n);
     };
-    for (;;) {
-        std::vector<char>* block = FreeBlock();
+    for (std::size_t blockSize = kFirstBlockSize;; blockSize = std::min(2 * blockSize, kBlockSize)) {
+        Buffer* block = FreeBuffer(blockSize);
         if (!block) break;
-        block->resize(kBlockSize);
-        stream.next_out = reinterpret_cast<Bytef*>(block->data());
-        stream.avail_out = static_cast<uInt>(kBlockSize);
+        stream.next_out = reinterpret_cast<Bytef*>(block->bytes.get());
+        stream.avail_out = static_cast<uInt>(blockSize);
         bool over = false;
         while (stream.avail_out > 0 && !over) {
             refill();
@@ -120,7 +126,7 @@ void CInflateWorker::Run(int fd) {
                 error = stream.msg ? stream.msg : "damaged compressed data";
             }
         }
-        const std::size_t filled = kBlockSize - stream.avail_out;
+        const std::size_t filled = blockSize - stream.avail_out;
         const bool finished = over || !error.empty();
         Deliver(std::move(*block), filled, finished, error);
         if (finished) break;
@@ -136,12 +142,12 @@ std::size_t CInflateWorker::Read(char* buffer, std::size_t size) {
         if (ready_.empty()) break;
         Block& block = ready_.front();
         const std::size_t n = std::min(size - copied, block.size - block.read);
-        std::memcpy(buffer + copied, block.bytes.data() + block.read, n);
+        std::memcpy(buffer + copied, block.buffer.bytes.get() + block.read, n);
         block.read += n;
         copied += n;
         held_ -= n;
         if (block.read == block.size) {
-            spare_.push_back(std::move(block.bytes));
+            spare_.push_back(std::move(block.buffer));
             ready_.pop_front();
             changed_.notify_all();
         }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -34,21 +35,26 @@ public:
     std::string Error() const;
 
 private:
+    /// Memory for inflated bytes; never zero-filled, inflate writes it.
+    struct Buffer {
+        std::unique_ptr<char[]> bytes;
+        std::size_t capacity = 0;
+    };
     struct Block {
-        std::vector<char> bytes;
+        Buffer buffer;
         std::size_t size = 0;  // bytes filled
         std::size_t read = 0;  // bytes handed out
     };
     void Run(int fd);
-    /// A block to fill, or null when the worker is to stop.
-    std::vector<char>* FreeBlock();
-    void Deliver(std::vector<char>&& bytes, std::size_t size, bool finished, std::string error);
+    /// A buffer of at least capacity bytes to fill, or null when the worker is to stop.
+    Buffer* FreeBuffer(std::size_t capacity);
+    void Deliver(Buffer&& buffer, std::size_t size, bool finished, std::string error);
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Block> ready_;
-    std::vector<std::vector<char>> spare_;
-    std::vector<char> filling_;
+    std::vector<Buffer> spare_;
+    Buffer filling_;
     std::uint64_t held_ = 0;
     std::uint64_t filePosition_ = 0;
     bool finished_ = false;
