@@ -11,8 +11,6 @@ namespace zelvor {
 
 namespace {
 constexpr unsigned char kGzipSignature[2] = {0x1f, 0x8b};
-/// What inflate may hold back beyond the expansion of the compressed bytes left: its window.
-constexpr std::uint64_t kInflateWindow = 1 << 15;
 }  // namespace
 
 CByteSource::CByteSource() = default;
@@ -65,11 +63,10 @@ std::uint64_t CByteSource::FilePosition() const {
 }
 
 std::uint64_t CByteSource::MaxBytesLeft() const {
+    if (inflater_) return inflater_->MaxBytesLeft(fileSize_);
     const std::uint64_t left = fileSize_ > FilePosition() ? fileSize_ - FilePosition() : 0;
     if (!compressed_) return left;
-    if (!inflater_) return left * kMaxInflateRatio + kInflateWindow;
-    if (inflater_->Finished()) return 0;
-    return inflater_->BytesHeld() + left * kMaxInflateRatio + kInflateWindow;
+    return left * CInflateWorker::kMaxInflateRatio + CInflateWorker::kInflateWindow;
 }
 
 void CByteSource::Fail(std::string error) {

@@ -42,9 +42,6 @@ public:
     /// What went wrong, in zlib's words for a compressed file.
     const std::string& Error() const { return error_; }
 
-    /// Deflate cannot expand a byte into more than this many (its largest ratio is about 1032:1).
-    static constexpr std::uint64_t kMaxInflateRatio = 1032;
-
 private:
     void Fail(std::string error);
 

@@ -52,16 +52,19 @@ CInflateWorker::Buffer* CInflateWorker::FreeBuffer(std::size_t capacity) {
         filling_ = std::move(spare_.back());
         spare_.pop_back();
     }
-    if (filling_.capacity < capacity) {
+    // A buffer handed to the reader leaves filling_ without memory.
+    if (!filling_.bytes || filling_.capacity < capacity) {
         filling_.bytes = std::make_unique_for_overwrite<char[]>(capacity);
         filling_.capacity = capacity;
     }
     return &filling_;
 }
 
-void CInflateWorker::Deliver(Buffer&& buffer, std::size_t size, bool finished, std::string error) {
+void CInflateWorker::Deliver(Buffer&& buffer, std::size_t size, std::uint64_t inputUsed, bool finished,
+                             std::string error) {
     {
         std::lock_guard lock(mutex_);
+        inputUsed_ = inputUsed;
         if (size > 0) {
             ready_.push_back(Block{std::move(buffer), size, 0});
             held_ += size;
@@ -76,11 +79,12 @@ void CInflateWorker::Run(int fd) {
     RegisteredThread registered;
     z_stream stream{};
     if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) {
-        Deliver({}, 0, true, "out of memory");
+        Deliver({}, 0, 0, true, "out of memory");
         return;
     }
     const auto input = std::make_unique_for_overwrite<unsigned char[]>(kInputSize);
     bool memberEnded = false, fileEnded = false;
+    std::uint64_t taken = 0;  // compressed bytes read from the file
     std::string error;
     // Fetches more compressed bytes once inflate has used those it had.
     const auto refill = [&]() {
@@ -91,6 +95,7 @@ void CInflateWorker::Run(int fd) {
             return;
         }
         fileEnded = n == 0;
+        taken += static_cast<std::uint64_t>(n);
         stream.next_in = input.get();
         stream.avail_in = static_cast<uInt>(n);
         std::lock_guard lock(mutex_);
@@ -128,7 +133,7 @@ void CInflateWorker::Run(int fd) {
         }
         const std::size_t filled = blockSize - stream.avail_out;
         const bool finished = over || !error.empty();
-        Deliver(std::move(*block), filled, finished, error);
+        Deliver(std::move(*block), filled, taken - stream.avail_in, finished, error);
         if (finished) break;
     }
     inflateEnd(&stream);
@@ -160,9 +165,11 @@ std::uint64_t CInflateWorker::FilePosition() const {
     return filePosition_;
 }
 
-std::uint64_t CInflateWorker::BytesHeld() const {
+std::uint64_t CInflateWorker::MaxBytesLeft(std::uint64_t fileSize) const {
     std::lock_guard lock(mutex_);
-    return held_;
+    if (finished_ && ready_.empty()) return 0;
+    const std::uint64_t left = fileSize > inputUsed_ ? fileSize - inputUsed_ : 0;
+    return held_ + left * kMaxInflateRatio + kInflateWindow;
 }
 
 bool CInflateWorker::Finished() const {

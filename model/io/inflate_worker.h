@@ -27,9 +27,16 @@ public:
     std::size_t Read(char* buffer, std::size_t size);
     /// Compressed bytes the worker has taken from the file so far.
     std::uint64_t FilePosition() const;
-    /// Inflated bytes not yet read, and whether inflating is over (the end, or a failure).
-    std::uint64_t BytesHeld() const;
+    /// Most inflated bytes Read can still deliver for a file of fileSize compressed bytes: those held, plus
+    /// the compressed bytes not yet inflated into a delivered block times deflate's largest expansion (its
+    /// window added, which inflate may hold back).
+    std::uint64_t MaxBytesLeft(std::uint64_t fileSize) const;
+    /// Everything inflated has been read, or inflating failed.
     bool Finished() const;
+
+    /// Deflate cannot expand a byte into more than this many (its largest ratio is about 1032:1).
+    static constexpr std::uint64_t kMaxInflateRatio = 1032;
+    static constexpr std::uint64_t kInflateWindow = 1 << 15;
     /// Inflating failed (damaged or truncated data, an I/O error); why, in zlib's words.
     bool Failed() const;
     std::string Error() const;
@@ -48,7 +55,8 @@ private:
     void Run(int fd);
     /// A buffer of at least capacity bytes to fill, or null when the worker is to stop.
     Buffer* FreeBuffer(std::size_t capacity);
-    void Deliver(Buffer&& buffer, std::size_t size, bool finished, std::string error);
+    /// Hands a filled block to the reader; inputUsed counts the compressed bytes its content came from.
+    void Deliver(Buffer&& buffer, std::size_t size, std::uint64_t inputUsed, bool finished, std::string error);
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
@@ -57,6 +65,7 @@ private:
     Buffer filling_;
     std::uint64_t held_ = 0;
     std::uint64_t filePosition_ = 0;
+    std::uint64_t inputUsed_ = 0;  ///< compressed bytes inflated into delivered blocks
     bool finished_ = false;
     bool stop_ = false;
     std::string error_;

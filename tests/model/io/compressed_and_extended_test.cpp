@@ -2,11 +2,15 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "model/doc_template.h"
+#include "model/io/byte_source.h"
 #include "model/dravik_doc.h"
 #include "reader_fixtures.h"
 
@@ -60,19 +64,53 @@ void ExpectSameDocument(const CDravikDoc& plain, const CDravikDoc& compressed) {
 
 class CompressedFileTest : public ReaderTest {};
 
+/// A cube whose grid compresses about a thousandfold: its header announces far more text than the
+/// compressed bytes the inflater has taken in when the header is checked.
+std::string NearlyEmptyGrid() {
+    std::string text = "sparse\ngrid\n    1    0.000000    0.000000    0.000000\n";
+    for (const char* axis : {"  100    0.2 0.0 0.0\n", "  100    0.0 0.2 0.0\n", "  100    0.0 0.0 0.2\n"}) text += axis;
+    text += "    1    0.000000   10.0   10.0   10.0\n";
+    for (int i = 0; i < 100 * 100 * 100; ++i) text += i == 1000 ? " 0.12345E+00" : " 0.00000E+00";
+    return text + "\n";
+}
+
 TEST_F(CompressedFileTest, CompressedTwinsGiveTheSameDocumentAsThePlainFiles) {
-    for (const char* name : {"xcrysden-anim.xyz", "biopython-1LCD.pdb", "vsim-h2o-dens.cube"}) {
-        SCOPED_TRACE(name);
-        const std::string text = ReadWhole(DataPath(name));
+    const std::string sparse = Write("sparse.cube", NearlyEmptyGrid());
+    for (const std::string& file :
+         {DataPath("xcrysden-anim.xyz"), DataPath("biopython-1LCD.pdb"), DataPath("vsim-h2o-dens.cube"), sparse}) {
+        SCOPED_TRACE(file);
+        const std::string name = std::filesystem::path(file).filename().string();
+        const std::string text = ReadWhole(file);
         for (int members : {1, 3}) {
             CDravikDoc plain, compressed;
-            ASSERT_EQ(Read(plain, DataPath(name)), 1);
+            ASSERT_EQ(Read(plain, file), 1);
             const std::string gz = WriteCompressed(Write(name + std::string(".gz"), ""), text, members);
             SetSharedMessage("");
             ASSERT_EQ(Read(compressed, gz), 1) << members;
             EXPECT_EQ(GetSharedMessage(), "");
             EXPECT_EQ(compressed.PercentageLoaded(), 100);
             ExpectSameDocument(plain, compressed);
+        }
+    }
+}
+
+TEST_F(CompressedFileTest, LongStreamComesThroughWholeAtAnyReadingPace) {
+    // Many inflated blocks, so that their memory is handed back and forth between the inflating thread
+    // and the reader many times, read in large, page-sized and odd small pieces.
+    std::mt19937 random(7);
+    std::string text;
+    while (text.size() < (12u << 20)) text += "C " + std::to_string(random() % 100000) + "\n";
+    const std::string path = WriteCompressed(Write("long.txt.gz", ""), text);
+    for (const std::size_t piece : {std::size_t{1} << 20, std::size_t{4096}, std::size_t{97}}) {
+        for (int run = 0; run < 3; ++run) {
+            CByteSource source;
+            ASSERT_TRUE(source.Open(path.c_str()));
+            std::string read;
+            read.reserve(text.size());
+            std::vector<char> buffer(piece);
+            while (const std::size_t n = source.Read(buffer.data(), buffer.size())) read.append(buffer.data(), n);
+            ASSERT_FALSE(source.Failed()) << piece << ": " << source.Error();
+            ASSERT_TRUE(read == text) << piece << ": " << read.size() << " of " << text.size() << " bytes";
         }
     }
 }
