@@ -20,7 +20,10 @@ double BestSeconds(const std::string& command, const std::string& folder) {
         const auto start = Clock::now();
         MeasuredProcess run("/bin/sh", {"-c", command + " > /dev/null"}, {}, folder + "/stderr.txt");
         const auto end = run.WaitForEnd(std::chrono::minutes(5));
-        if (!end || run.ExitStatus() != 0) return -1.0;
+        if (!end || run.ExitStatus() != 0) {
+            std::printf("%s: %s\n", command.c_str(), end ? "failed" : "still running after 5 minutes");
+            return -1.0;
+        }
         best = std::min(best, Seconds(*end - start));
     }
     return best;
@@ -40,7 +43,8 @@ void Measure(const char* name, const char* file, void (*write)(const std::string
     const double plain = BestSeconds("'" + tool + "' info --no-bonds '" + path + "'", folder);
     const double peer = BestSeconds("gzip -dc '" + path + ".gz'", folder);
     if (gz < 0 || plain < 0 || peer < 0) {
-        std::printf("%s: a run failed (see %s/stderr.txt)\n", name, folder.c_str());
+        // The folder goes when the program ends: show what the failing run said.
+        std::printf("%s: a run failed:\n%s\n", name, ReadAll(folder + "/stderr.txt").c_str());
         return;
     }
     std::printf("%-4s %6.1f MB (%5.1f MB gzip'd): .gz %6.1f MB/s (%.2f s), plain %6.1f MB/s, gzip -dc alone "
