@@ -172,11 +172,6 @@ std::uint64_t CInflateWorker::MaxBytesLeft(std::uint64_t fileSize) const {
     return held_ + left * kMaxInflateRatio + kInflateWindow;
 }
 
-bool CInflateWorker::Finished() const {
-    std::lock_guard lock(mutex_);
-    return finished_ && ready_.empty();
-}
-
 bool CInflateWorker::Failed() const {
     std::lock_guard lock(mutex_);
     return !error_.empty() && ready_.empty();

@@ -31,15 +31,14 @@ public:
     /// the compressed bytes not yet inflated into a delivered block times deflate's largest expansion (its
     /// window added, which inflate may hold back).
     std::uint64_t MaxBytesLeft(std::uint64_t fileSize) const;
-    /// Everything inflated has been read, or inflating failed.
-    bool Finished() const;
-
-    /// Deflate cannot expand a byte into more than this many (its largest ratio is about 1032:1).
-    static constexpr std::uint64_t kMaxInflateRatio = 1032;
-    static constexpr std::uint64_t kInflateWindow = 1 << 15;
     /// Inflating failed (damaged or truncated data, an I/O error); why, in zlib's words.
     bool Failed() const;
     std::string Error() const;
+
+    /// Deflate cannot expand a byte into more than this many (its largest ratio is about 1032:1).
+    static constexpr std::uint64_t kMaxInflateRatio = 1032;
+    /// What inflate may hold back beyond that expansion: its window.
+    static constexpr std::uint64_t kInflateWindow = 1 << 15;
 
 private:
     /// Memory for inflated bytes; never zero-filled, inflate writes it.
